@@ -1,0 +1,72 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ExperimentPlatform.h"
+#include "FileSystem.h"
+#include "ScheduleSlot.h"
+#include "TrialRecord.h"
+
+// Bookkeeping of one experiment: settings, the order of the 16 items, the trial records and
+// the record file. The view holds one by value and reads its members directly.
+class CExperiment {
+  public:
+    static constexpr int kItemCount = 16;
+
+    CExperiment(ExperimentPlatform& platform, FileSystem& files);
+    virtual ~CExperiment();
+    CExperiment(const CExperiment&) = delete;
+    CExperiment& operator=(const CExperiment&) = delete;
+
+    // Settings file
+    void LoadSettings();
+
+    // Item schedule
+    void ResetRun();
+    void SelectCurrentItem();
+    int AdvanceSchedule();
+    int IsCorrect() const;
+
+    // Record file
+    void StartRun();
+    int ChooseRecordFile();
+    int OpenRecordFile();
+    int CloseRecordFile();
+    void RecordTrial();
+    void WriteRecordLine(int k);
+
+    // Cancellation
+    void CancelTrial(int depth);
+
+    int m_nCurEye = 0;
+    int m_nCurViewpoint = 0;
+    int m_nResponse = -1;
+    double m_dReactionTime = 0.0;
+    int m_nBeepDelay = 1000;
+    int m_nBeepLength = 1000;
+    int m_nFaceDelay = 1000;
+    int m_nBlinkWhite = 500;
+    int m_nBlinkRed = 500;
+    int m_nHideCursor = 1;
+    int m_nSwapSides = 0;
+    ScheduleSlot m_slots[kItemCount] = {};
+    int m_nPos = 0;
+    std::vector<TrialRecord> m_records;  // grows as trials are made or read back
+    int m_nTrials = 0;
+    std::string m_strPath;
+    RecordStream* m_pFile = nullptr;  // open record file (owned), null when none
+    std::string m_szIniPath;
+
+  private:
+    void RestoreDoneItem(int item, double reactionTime);
+    void StoreRecord(int k, const TrialRecord& record);
+    void RewriteCancelledLine(int k);
+    void AppendToRecordFile(const std::string& text);
+    void ReleaseRecordFile();
+    [[noreturn]] void Fail(const char* message, MessageIcon icon, int exitCode);
+
+    ExperimentPlatform& m_platform;
+    FileSystem& m_files;
+    bool m_bCrlf = false;  // the open record file ends its lines with CR LF
+};

@@ -1,0 +1,3 @@
+#include "FileSystem.h"
+
+FileSystem::~FileSystem() = default;

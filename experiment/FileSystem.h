@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "RecordStream.h"
+
+// The file operations the bookkeeping needs, so that tests can make any one of them fail.
+class FileSystem {
+  public:
+    enum class ReadResult {
+        Ok,          // whole content read
+        CannotOpen,  // missing or not readable: treated as a new file
+        Error,       // opened, but reading failed
+    };
+
+    enum class OpenMode {
+        Append,     // create when missing, keep the content
+        CreateNew,  // fails when the path exists
+        Truncate,   // create when missing, drop the content
+    };
+
+    virtual ~FileSystem();
+
+    virtual ReadResult readFile(const std::string& path, std::string& content) = 0;
+
+    // True when the path can be opened for reading (the file exists for the user).
+    virtual bool canOpenForReading(const std::string& path) = 0;
+
+    // Opens the path for appending in the given mode; null on failure.
+    virtual std::unique_ptr<RecordStream> open(const std::string& path, OpenMode mode) = 0;
+
+    virtual bool remove(const std::string& path) = 0;
+
+    // Atomically replaces `to` by `from` (both in one directory).
+    virtual bool rename(const std::string& from, const std::string& to) = 0;
+
+    // Makes the directory entries of the folder that holds `path` durable.
+    virtual bool syncDirectory(const std::string& path) = 0;
+};

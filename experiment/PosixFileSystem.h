@@ -1,0 +1,14 @@
+#pragma once
+
+#include "FileSystem.h"
+
+// FileSystem on the POSIX calls of the running system.
+class PosixFileSystem : public FileSystem {
+  public:
+    ReadResult readFile(const std::string& path, std::string& content) override;
+    bool canOpenForReading(const std::string& path) override;
+    std::unique_ptr<RecordStream> open(const std::string& path, OpenMode mode) override;
+    bool remove(const std::string& path) override;
+    bool rename(const std::string& from, const std::string& to) override;
+    bool syncDirectory(const std::string& path) override;
+};

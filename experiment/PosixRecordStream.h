@@ -1,0 +1,22 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include "RecordStream.h"
+
+// RecordStream on a POSIX file descriptor opened with O_APPEND, without a user-space buffer.
+class PosixRecordStream : public RecordStream {
+  public:
+    explicit PosixRecordStream(int fd);
+    ~PosixRecordStream() override;
+    PosixRecordStream(const PosixRecordStream&) = delete;
+    PosixRecordStream& operator=(const PosixRecordStream&) = delete;
+
+    bool append(const std::string& bytes) override;
+    bool close() override;
+
+  private:
+    void CutBack(off_t size);
+
+    int m_fd;
+};

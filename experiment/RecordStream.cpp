@@ -1,0 +1,3 @@
+#include "RecordStream.h"
+
+RecordStream::~RecordStream() = default;

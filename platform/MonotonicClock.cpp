@@ -1,0 +1,26 @@
+#include "MonotonicClock.h"
+
+#include <sys/prctl.h>
+#include <time.h>
+
+#include <cerrno>
+#include <cmath>
+
+double MonotonicClock::NowMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1.0e6;
+}
+
+void MonotonicClock::SleepUntilMs(double deadlineMs) {
+    if (!(deadlineMs > 0)) return;
+    const double seconds = std::floor(deadlineMs / 1000.0);
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(seconds);
+    ts.tv_nsec = static_cast<long>((deadlineMs - seconds * 1000.0) * 1.0e6);
+    if (ts.tv_nsec >= 1000000000L) ts.tv_nsec = 999999999L;
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+    }
+}
+
+void MonotonicClock::TightenTimerSlack() { prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL); }

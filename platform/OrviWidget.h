@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "PreciseTimer.h"
+#include "TimingTrace.h"
+#include "ViewHost.h"
+
+class COrviView;
+class ExperimentPlatform;
+class FileSystem;
+class QImageCanvas;
+class SoundDevice;
+
+// The view's window: forwards keys, presses and paints to the controller and gives it timers,
+// repaints, message boxes and the clock. Paints go to a persistent framebuffer in device pixels
+// that exposes are copied from.
+class OrviWidget : public QWidget, public ViewHost {
+    Q_OBJECT
+public:
+    OrviWidget(SoundDevice& sound, ExperimentPlatform& platform, FileSystem& files,
+               QWidget* parent = nullptr);
+    ~OrviWidget() override;
+
+    COrviView& view() { return *m_view; }
+
+    // ViewHost
+    void SetTimer(int id, int delayMs) override;
+    void KillTimer(int id) override;
+    void Invalidate(bool erase) override;
+    void PaintNow() override;
+    void ShowMessage(const std::string& text) override;
+    void SetBlankCursor(bool blank) override;
+    double NowMs() override;
+    void Trace(const char* event, double ms) override;
+
+signals:
+    void exitRequested();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    void renderIfDirty();
+    void flushToDisplay();
+
+    std::unique_ptr<QImageCanvas> m_canvas;
+    std::unique_ptr<PreciseTimer> m_timers[4];
+    TimingTrace m_trace;
+    bool m_dirty = true;
+    bool m_erase = false;
+    std::unique_ptr<COrviView> m_view;  // last: it calls back into the members above
+};

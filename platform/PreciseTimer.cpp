@@ -1,0 +1,38 @@
+#include "PreciseTimer.h"
+
+#include <cmath>
+
+#include "MonotonicClock.h"
+
+PreciseTimer::PreciseTimer(std::function<void()> onFire, QObject* parent)
+    : QObject(parent), m_onFire(std::move(onFire)) {
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &PreciseTimer::wake);
+}
+
+void PreciseTimer::start(int delayMs) {
+    if (delayMs < 0) delayMs = 0;
+    m_deadlineMs = MonotonicClock::NowMs() + delayMs;
+    m_active = true;
+    const double early = delayMs - kFinalWaitMs;
+    m_timer.start(early > 0 ? static_cast<int>(std::floor(early)) : 0);
+}
+
+void PreciseTimer::stop() {
+    m_active = false;
+    m_timer.stop();
+}
+
+void PreciseTimer::wake() {
+    if (!m_active) return;
+    const double remaining = m_deadlineMs - MonotonicClock::NowMs();
+    if (remaining > kFinalWaitMs + 1.0) {
+        // Woken far too early (e.g. the event loop was busy re-arming); wait again.
+        m_timer.start(static_cast<int>(std::floor(remaining - kFinalWaitMs)));
+        return;
+    }
+    if (remaining > 0) MonotonicClock::SleepUntilMs(m_deadlineMs);
+    m_active = false;
+    m_onFire();
+}

@@ -1,0 +1,329 @@
+#include "SdlSoundDevice.h"
+
+#include <SDL.h>
+#include <dlfcn.h>
+
+#include <QMetaObject>
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+constexpr int kChannels = 2;
+constexpr int kRequestedRate = 48000;
+constexpr int kRequestedFrames = 256;
+constexpr double kTwoPi = 6.283185307179586;
+
+extern "C" void discardAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+
+// Without a sound card libasound prints its configuration errors to stderr while SDL probes
+// it. A missing device is an ordinary, silent condition here, so mute those messages. The
+// library stays loaded so SDL's own dlopen gets the same instance and handler.
+void muteAlsaDiagnostics() {
+    static const bool done = [] {
+        void* lib = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
+        if (lib == nullptr) return true;
+        using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+        using SetHandler = int (*)(Handler);
+        if (auto set = reinterpret_cast<SetHandler>(dlsym(lib, "snd_lib_error_set_handler"))) {
+            set(&discardAlsaMessage);
+        }
+        return true;
+    }();
+    (void)done;
+}
+
+std::string lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// SDL_AudioStream loses the tail of a resampled sound, so convert in one piece with
+// SDL_AudioCVT and then fix the length to the exact rate ratio (SDL floors it, which can be a
+// frame short).
+bool convertToDevice(const SDL_AudioSpec& src, const Uint8* data, Uint32 bytes, int rate,
+                     std::vector<std::int16_t>& out) {
+    const int frameBytes = static_cast<int>(SDL_AUDIO_BITSIZE(src.format) / 8) * src.channels;
+    if (frameBytes <= 0 || src.freq <= 0) return false;
+    const std::uint64_t inFrames = bytes / static_cast<Uint32>(frameBytes);
+    const std::uint64_t outFrames =
+        (inFrames * static_cast<std::uint64_t>(rate) + static_cast<std::uint64_t>(src.freq) / 2) /
+        static_cast<std::uint64_t>(src.freq);
+
+    SDL_AudioCVT cvt;
+    const int needed =
+        SDL_BuildAudioCVT(&cvt, src.format, src.channels, src.freq, AUDIO_S16SYS, kChannels, rate);
+    if (needed < 0) return false;
+    cvt.len = static_cast<int>(inFrames) * frameBytes;
+    std::vector<Uint8> work(static_cast<std::size_t>(cvt.len) * std::max(cvt.len_mult, 1));
+    std::memcpy(work.data(), data, static_cast<std::size_t>(cvt.len));
+    cvt.buf = work.data();
+    std::size_t convertedBytes = static_cast<std::size_t>(cvt.len);
+    if (needed == 1) {
+        if (SDL_ConvertAudio(&cvt) != 0) return false;
+        convertedBytes = static_cast<std::size_t>(cvt.len_cvt);
+    }
+    const std::size_t frameOut = kChannels * sizeof(std::int16_t);
+    const std::size_t keep = std::min<std::size_t>(convertedBytes / frameOut, outFrames);
+    out.assign(outFrames * kChannels, 0);
+    std::memcpy(out.data(), work.data(), keep * frameOut);
+    return true;
+}
+
+std::int64_t steadyNowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+SdlSoundDevice::SdlSoundDevice(QObject* parent) : QObject(parent) {
+    muteAlsaDiagnostics();
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
+    m_sdlAudioInit = true;
+
+    SDL_AudioSpec want;
+    SDL_zero(want);
+    want.freq = kRequestedRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = kChannels;
+    want.samples = kRequestedFrames;
+    want.callback = &SdlSoundDevice::audioCallback;
+    want.userdata = this;
+    SDL_AudioSpec have;
+    SDL_zero(have);
+    // Format, channels and callback size stay as asked (SDL converts behind us if it must);
+    // a native rate is taken rather than resampled so no extra buffering sits in the path.
+    m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+    if (m_device == 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        m_sdlAudioInit = false;
+        return;
+    }
+    m_rate = have.freq;
+    m_bufferFrames = have.samples;
+    SDL_PauseAudioDevice(m_device, 0);
+}
+
+SdlSoundDevice::~SdlSoundDevice() {
+    // Joins the audio thread, so nothing posts to this object once it is gone.
+    if (m_device != 0) SDL_CloseAudioDevice(m_device);
+    if (m_sdlAudioInit) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+int SdlSoundDevice::sendCommand(const std::string& command) {
+    std::istringstream in(command);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) words.push_back(word);
+    const auto keyword = [&](std::size_t i, const char* expected) {
+        return lowered(words[i]) == expected;
+    };
+
+    if (words.size() == 4 && keyword(0, "open") && keyword(2, "alias")) {
+        return openSound(words[1], lowered(words[3]));
+    }
+    if (words.size() == 5 && keyword(0, "play") && keyword(2, "from") && words[3] == "0" &&
+        keyword(4, "notify")) {
+        return playSound(lowered(words[1]));
+    }
+    if (words.size() == 2 && keyword(1, "all")) {
+        if (keyword(0, "stop")) {
+            stopPlayback();
+            return 0;
+        }
+        if (keyword(0, "close")) {
+            stopPlayback();
+            m_cues.clear();
+            return 0;
+        }
+    }
+    return -1;
+}
+
+void SdlSoundDevice::setNotifyHandler(std::function<void(int code)> handler) {
+    m_handler = std::move(handler);
+}
+
+int SdlSoundDevice::openSound(const std::string& file, const std::string& alias) {
+    if (m_device == 0 || m_cues.count(alias) != 0) return -1;
+    SDL_AudioSpec wavFormat;
+    Uint8* data = nullptr;
+    Uint32 bytes = 0;
+    if (SDL_LoadWAV(file.c_str(), &wavFormat, &data, &bytes) == nullptr) return -1;
+    auto cue = std::make_unique<Cue>();
+    const bool ok = convertToDevice(wavFormat, data, bytes, m_rate, cue->samples);
+    SDL_FreeWAV(data);
+    cue->frames = cue->samples.size() / kChannels;
+    // An empty sound would end again at once, in a loop inside one callback.
+    if (!ok || cue->frames == 0) return -1;
+    m_cues.emplace(alias, std::move(cue));
+    return 0;
+}
+
+int SdlSoundDevice::playSound(const std::string& alias) {
+    const auto it = m_cues.find(alias);
+    if (it == m_cues.end()) return -1;
+    const Cue* cue = it->second.get();
+    SDL_LockAudioDevice(m_device);
+    if (m_delivering && m_generation == m_deliveringToken && m_pass == Pass::Repeating &&
+        m_cue == cue) {
+        m_pass = Pass::Armed;
+        m_adopted = true;
+    } else {
+        ++m_generation;
+        m_cue = cue;
+        m_cuePos = 0;
+        m_pass = Pass::Armed;
+        m_startPending = true;
+    }
+    SDL_UnlockAudioDevice(m_device);
+    return 0;
+}
+
+void SdlSoundDevice::stopPlayback() {
+    if (m_device == 0) return;
+    SDL_LockAudioDevice(m_device);
+    ++m_generation;
+    m_cue = nullptr;
+    m_cuePos = 0;
+    m_pass = Pass::Idle;
+    m_startPending = false;
+    SDL_UnlockAudioDevice(m_device);
+}
+
+void SdlSoundDevice::deliverCompletion(std::uint64_t token) {
+    // A play, stop or close since the report was posted makes it stale.
+    if (token != m_generation) return;
+    const std::uint64_t outerToken = m_deliveringToken;
+    const bool outerDelivering = m_delivering;
+    const bool outerAdopted = m_adopted;
+    m_deliveringToken = token;
+    m_delivering = true;
+    m_adopted = false;
+    if (m_handler) m_handler(kNotifySuccessful);
+    const bool adopted = m_adopted;
+    m_deliveringToken = outerToken;
+    m_delivering = outerDelivering;
+    m_adopted = outerAdopted;
+    if (adopted) return;
+
+    SDL_LockAudioDevice(m_device);
+    if (m_generation == token && m_pass == Pass::Repeating) {
+        m_cue = nullptr;
+        m_cuePos = 0;
+        m_pass = Pass::Idle;
+    }
+    SDL_UnlockAudioDevice(m_device);
+}
+
+void SdlSoundDevice::beep(int frequencyHz, int lengthMs) {
+    if (lengthMs <= 0) return;
+    const auto start = std::chrono::steady_clock::now();
+    const auto length = std::chrono::milliseconds(lengthMs);
+    if (m_device == 0) {
+        std::this_thread::sleep_until(start + length);
+        return;
+    }
+
+    {
+        std::lock_guard<std::mutex> lock(m_beepMutex);
+        m_beepFinished = false;
+    }
+    SDL_LockAudioDevice(m_device);
+    m_beepTotal = (static_cast<std::int64_t>(lengthMs) * m_rate + 500) / 1000;
+    m_beepIndex = 0;
+    m_beepStep = kTwoPi * std::max(frequencyHz, 0) / m_rate;
+    SDL_UnlockAudioDevice(m_device);
+
+    // The callback signals when it has taken the last tone sample. The deadline only matters
+    // if the device stops asking for data.
+    std::unique_lock<std::mutex> lock(m_beepMutex);
+    const bool finished = m_beepDone.wait_until(
+        lock, start + length + std::chrono::milliseconds(500), [this] { return m_beepFinished; });
+    lock.unlock();
+    if (!finished) {
+        SDL_LockAudioDevice(m_device);
+        m_beepTotal = 0;
+        m_beepIndex = 0;
+        SDL_UnlockAudioDevice(m_device);
+    }
+}
+
+long SdlSoundDevice::cueFrames(const std::string& alias) const {
+    const auto it = m_cues.find(lowered(alias));
+    return it == m_cues.end() ? -1 : static_cast<long>(it->second->frames);
+}
+
+double SdlSoundDevice::lastCueStartMs() const {
+    const std::int64_t ns = m_cueStartNs.load();
+    return ns < 0 ? -1.0 : static_cast<double>(ns) / 1e6;
+}
+
+void SdlSoundDevice::audioCallback(void* self, std::uint8_t* stream, int bytes) {
+    static_cast<SdlSoundDevice*>(self)->render(
+        reinterpret_cast<std::int16_t*>(stream),
+        bytes / static_cast<int>(kChannels * sizeof(std::int16_t)));
+}
+
+// Audio thread, with the device lock held.
+void SdlSoundDevice::render(std::int16_t* out, int frames) {
+    std::fill_n(out, static_cast<std::size_t>(frames) * kChannels, std::int16_t{0});
+
+    std::size_t done = 0;
+    const std::size_t total = static_cast<std::size_t>(frames);
+    while (m_cue != nullptr && done < total) {
+        if (m_startPending) {
+            m_cueStartNs.store(steadyNowNs());
+            m_startPending = false;
+        }
+        const std::size_t n = std::min(total - done, m_cue->frames - m_cuePos);
+        std::copy_n(m_cue->samples.data() + m_cuePos * kChannels, n * kChannels,
+                    out + done * kChannels);
+        done += n;
+        m_cuePos += n;
+        if (m_cuePos < m_cue->frames) break;
+        m_cuePos = 0;
+        if (m_pass == Pass::Armed) {
+            const std::uint64_t token = m_generation;
+            QMetaObject::invokeMethod(
+                this, [this, token] { deliverCompletion(token); }, Qt::QueuedConnection);
+            m_pass = Pass::Repeating;
+        } else {
+            m_cue = nullptr;
+            m_pass = Pass::Idle;
+        }
+    }
+
+    bool beepEnded = false;
+    if (m_beepIndex < m_beepTotal) {
+        const std::int64_t n = std::min<std::int64_t>(frames, m_beepTotal - m_beepIndex);
+        const double amplitude = kBeepAmplitude * 32767.0;
+        for (std::int64_t i = 0; i < n; ++i) {
+            const double phase = m_beepStep * static_cast<double>(m_beepIndex + i);
+            const int tone = static_cast<int>(std::lround(amplitude * std::sin(phase)));
+            for (int c = 0; c < kChannels; ++c) {
+                std::int16_t& sample = out[i * kChannels + c];
+                sample = static_cast<std::int16_t>(std::clamp(sample + tone, -32768, 32767));
+            }
+        }
+        m_beepIndex += n;
+        beepEnded = m_beepIndex == m_beepTotal;
+    }
+
+    // Counted before the beep is released, so the waiter sees the frames that carried it.
+    m_framesRendered.fetch_add(total);
+    if (beepEnded) {
+        {
+            std::lock_guard<std::mutex> lock(m_beepMutex);
+            m_beepFinished = true;
+        }
+        m_beepDone.notify_all();
+    }
+}

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages orvi needs, only those that are missing.
+# Usage: install-deps.sh build|test|bench|demo
+set -euo pipefail
+
+build=(cmake make g++ pkg-config qt6-base-dev libsdl2-dev fonts-ipafont-gothic qt6-translations-l10n)
+test=(libgtest-dev xvfb xdotool x11-utils imagemagick)
+case "${1:-build}" in
+  build) want=("${build[@]}") ;;
+  test) want=("${build[@]}" "${test[@]}") ;;
+  bench) want=("${build[@]}" "${test[@]}" libx11-dev libxtst-dev libxext-dev) ;;
+  demo) want=("${build[@]}" "${test[@]}") ;;
+  *) echo "usage: $0 build|test|bench|demo" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${want[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y --no-install-recommends "${missing[@]}"

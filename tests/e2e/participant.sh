@@ -1,0 +1,83 @@
+# Shared by the end-to-end tests and the demonstration: an X server of our own, the program,
+# and the operator's and participant's actions as real X events. Source it; set ORVI, PROBE and
+# ASSETS first.
+
+e2e_fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Starts Xvfb on a free display number; sets DISPLAY and XVFB_PID.
+start_display() {
+  local size=${1:-1024x768x24} n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 "$size" -nolisten tcp -noreset >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 100); do
+      xdpyinfo >/dev/null 2>&1 && return 0
+      kill -0 "$XVFB_PID" 2>/dev/null || break
+      sleep 0.05
+    done
+  done
+  e2e_fail "no X server could be started"
+}
+
+stop_display() { [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null || true; }
+
+# Runs the program from $1 (a folder holding its copy and the cue sounds); sets ORVI_PID.
+start_orvi() {
+  local dir=$1
+  ( cd "$dir" && exec ./orvi ) >"$dir/orvi.log" 2>&1 &
+  ORVI_PID=$!
+}
+
+# Waits for the program to end; prints its exit code.
+wait_orvi() {
+  local rc=0
+  for _ in $(seq 200); do
+    kill -0 "$ORVI_PID" 2>/dev/null || break
+    sleep 0.05
+  done
+  kill -0 "$ORVI_PID" 2>/dev/null && { kill "$ORVI_PID"; e2e_fail "orvi did not end"; }
+  wait "$ORVI_PID" || rc=$?
+  echo "$rc"
+}
+
+# Waits for a visible window whose title matches $1 and gives it the keyboard.
+focus_window() {
+  local id
+  id=$(timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -n 1) ||
+    e2e_fail "no window titled '$1'"
+  xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
+  sleep 0.3
+}
+
+key() { xdotool key --clearmodifiers "$@"; }
+
+# Answers the record-file dialog with a typed path.
+answer_file_dialog() {
+  focus_window "開く"
+  xdotool type --delay 5 "$1"
+  key Return
+}
+
+# Waits for the face; sets FACE_VP, EYE0_X, EYE0_Y, EYE1_X, EYE1_Y, EYE_R.
+wait_face() {
+  local out
+  out=$("$PROBE" face "${1:-15000}") || e2e_fail "no face appeared"
+  read -r FACE_VP EYE0_X EYE0_Y EYE1_X EYE1_Y EYE_R <<<"$out"
+}
+
+click_eye() {
+  if [ "$1" = 0 ]; then "$PROBE" click "$EYE0_X" "$EYE0_Y"; else "$PROBE" click "$EYE1_X" "$EYE1_Y"; fi
+}
+
+# One trial: Enter, the blank screen, the face, then a click on eye $1 (0, 1) or nowhere (-1).
+run_trial() {
+  key Return
+  "$PROBE" noface 5000 >/dev/null || e2e_fail "the face did not go at the start"
+  wait_face
+  if [ "$1" = -1 ]; then "$PROBE" click 3 3; else click_eye "$1"; fi
+  "$PROBE" noface 5000 >/dev/null || e2e_fail "the face did not go after the click"
+}
+
+trial_lines() { grep -a '^[0-9]' "$1" | tr -d '\r'; }

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# A whole session as an operator and a participant meet it, on a real X server.
+set -euo pipefail
+ORVI=$1 PROBE=$2 ASSETS=$3
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/participant.sh"
+
+work=$(mktemp -d)
+trap 'kill "${ORVI_PID:-0}" 2>/dev/null || true; stop_display; rm -rf "$work"' EXIT
+cp "$ORVI" "$work/orvi"
+cp "$ASSETS/sound1.wav" "$ASSETS/sound2.wav" "$work/"
+export SDL_AUDIODRIVER=dummy
+record="$work/subject 01.txt"
+start_display 1024x768x24
+
+echo "# first start: no settings file yet, a new record file"
+start_orvi "$work"
+answer_file_dialog "$record"
+[ -f "$work/orvi.ini" ] || e2e_fail "settings file not created next to the program"
+head -n 1 "$work/orvi.ini" | grep -q '^1000' || e2e_fail "settings file lacks the defaults"
+wait_face
+[ "$FACE_VP" = 0 ] || e2e_fail "the first face is at viewpoint $FACE_VP, not 0"
+focus_window '^orvi$'
+
+echo "# a hit"
+run_trial 0
+"$PROBE" status 1 1 1 || e2e_fail "status box does not show [02/02/16] OK"
+line=$(trial_lines "$record" | tail -n 1)
+[[ "$line" =~ ^01\ [0-9]{2}\ [12]\ [1-8]\ +[0-9]+\ 1\ [01]\ 1\ 0$ ]] || e2e_fail "hit line: '$line'"
+rt=$(awk '{print $5}' <<<"$line")
+[ "$rt" -ge 0 ] && [ "$rt" -lt 5000 ] || e2e_fail "reaction time $rt ms out of range"
+
+echo "# a miss"
+run_trial -1
+"$PROBE" status 2 1 2 || e2e_fail "status box does not show [03/02/16] NG"
+line=$(trial_lines "$record" | tail -n 1)
+[[ "$line" =~ ^02\ [0-9]{2}\ [12]\ [1-8]\ +[0-9]+\ 0\ 0\ 0\ 0$ ]] || e2e_fail "miss line: '$line'"
+
+echo "# cancel the miss"
+key BackSpace
+sleep 0.5
+line=$(trial_lines "$record" | tail -n 1)
+[[ "$line" =~ ^02\ .*\ 0\ 0\ 0\ 1$ ]] || e2e_fail "cancel flag not set: '$line'"
+[ "$(trial_lines "$record" | head -n 1 | awk '{print $9}')" = 0 ] || e2e_fail "the hit was cancelled too"
+
+echo "# Escape ends the program with code 0"
+key Escape
+rc=$(wait_orvi)
+[ "$rc" = 0 ] || e2e_fail "exit code $rc after Escape"
+
+echo "# second start: continue the same file"
+printf '100\n100\n100\n500\n500\n1\n' >"$work/orvi.ini"
+start_orvi "$work"
+answer_file_dialog "$record"
+focus_window "続行確認"
+key Return
+wait_face
+focus_window '^orvi$'
+run_trial 1
+[ "$(grep -ac '^### open trial  : ' "$record")" = 2 ] || e2e_fail "continuing did not add one open marker"
+line=$(trial_lines "$record" | tail -n 1)
+[[ "$line" =~ ^03\  ]] || e2e_fail "numbering did not go on: '$line'"
+"$PROBE" status 3 2 1 || e2e_fail "status box does not show [04/03/16] OK"
+[ "$(grep -ac "^# param: 1000 1000 1000 500 500 1 [01]$" "$record")" = 1 ] || e2e_fail "parameter line changed or repeated"
+key Escape
+rc=$(wait_orvi)
+[ "$rc" = 0 ] || e2e_fail "exit code $rc after the second Escape"
+
+echo "# third start: cancel the file dialog"
+start_orvi "$work"
+focus_window "開く"
+key Escape
+focus_window '^orvi$'
+key Return
+rc=$(wait_orvi)
+[ "$rc" = 0 ] || e2e_fail "exit code $rc after cancelling the dialog"
+
+echo "e2e: 1 passed, 0 failed"

@@ -1,0 +1,152 @@
+#pragma once
+
+// Test doubles for the controller: a host with a clock the test advances, a sound device that
+// records its commands, and a platform that answers dialogs from a script.
+
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "COrviView.h"
+#include "Canvas.h"
+#include "ExperimentPlatform.h"
+#include "SoundDevice.h"
+#include "ViewHost.h"
+
+struct ProcessExit : std::runtime_error {
+    explicit ProcessExit(int c) : std::runtime_error("exit"), code(c) {}
+    int code;
+};
+
+class ScriptedPlatform : public ExperimentPlatform {
+public:
+    std::string exePath;
+    std::deque<std::string> files;  // answers of the record-file dialog; empty means cancel
+    std::deque<bool> answers;
+    std::vector<std::string> messages;
+
+    std::string programPath() override { return exePath; }
+    std::time_t calendarTime() override { return 1'700'000'000; }
+    bool chooseRecordFile(std::string& path) override {
+        if (files.empty()) return false;
+        path = files.front();
+        files.pop_front();
+        return true;
+    }
+    bool askYesNo(const std::string&, const std::string&) override {
+        bool yes = answers.empty() ? true : answers.front();
+        if (!answers.empty()) answers.pop_front();
+        return yes;
+    }
+    void showMessage(const std::string& text, MessageIcon) override { messages.push_back(text); }
+    [[noreturn]] void exitProcess(int code) override { throw ProcessExit(code); }
+};
+
+class NullCanvas : public Canvas {
+public:
+    int width() const override { return 1024; }
+    int height() const override { return 768; }
+    void fillRect(int, int, int, int, Rgb) override {}
+    void ellipse(int, int, int, int, Rgb, int) override {}
+    void rectangle(int, int, int, int, Rgb) override {}
+    void polyline(const std::vector<PixelPoint>&, int) override {}
+    void arc(int, int, int, int, PixelPoint, PixelPoint, int) override {}
+    void floodFill(int, int, Rgb, Rgb) override {}
+    void text(int, int, const std::string& utf8) override { lastText = utf8; }
+    std::string lastText;
+};
+
+class RecordingSound : public SoundDevice {
+public:
+    std::vector<std::string> commands;
+    std::vector<std::pair<int, int>> beeps;
+    std::function<void(int)> handler;
+    std::function<void(int)> onBeep;  // lets the host's clock run during the blocking beep
+
+    int sendCommand(const std::string& command) override {
+        commands.push_back(command);
+        return 0;
+    }
+    void setNotifyHandler(std::function<void(int)> h) override { handler = std::move(h); }
+    void beep(int frequencyHz, int lengthMs) override {
+        beeps.emplace_back(frequencyHz, lengthMs);
+        if (onBeep) onBeep(lengthMs);
+    }
+    void cueEnded(int code = kNotifySuccessful) {
+        if (handler) handler(code);
+    }
+    std::string last() const { return commands.empty() ? "" : commands.back(); }
+};
+
+class ClockedHost : public ViewHost {
+public:
+    double now = 1000.0;
+    std::map<int, double> timers;  // id -> due time
+    std::vector<std::pair<int, int>> started;  // (id, delay) in order
+    int invalidates = 0;
+    int erases = 0;
+    int syncPaints = 0;
+    double paintCostMs = 0.0;  // how long a synchronous paint takes to reach the display
+    std::vector<std::string> messages;
+    bool blankCursor = false;
+    COrviView* view = nullptr;
+    NullCanvas canvas;
+    bool dirty = false;
+
+    void SetTimer(int id, int delayMs) override {
+        timers[id] = now + delayMs;
+        started.emplace_back(id, delayMs);
+    }
+    void KillTimer(int id) override { timers.erase(id); }
+    void Invalidate(bool erase) override {
+        ++invalidates;
+        erases += erase ? 1 : 0;
+        dirty = true;
+    }
+    void PaintNow() override {
+        ++syncPaints;
+        now += paintCostMs;
+        view->DrawScene(canvas);
+        dirty = false;
+    }
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void SetBlankCursor(bool blank) override { blankCursor = blank; }
+    double NowMs() override { return now; }
+
+    // The event loop: pending paints first, then every timer due by now + ms, in time order.
+    void advance(double ms) {
+        paint();
+        const double end = now + ms;
+        for (;;) {
+            auto next = timers.end();
+            for (auto it = timers.begin(); it != timers.end(); ++it)
+                if (it->second <= end && (next == timers.end() || it->second < next->second))
+                    next = it;
+            if (next == timers.end()) break;
+            int id = next->first;
+            if (next->second > now) now = next->second;
+            view->OnTimer(id);
+            paint();
+        }
+        if (now < end) now = end;
+    }
+    // Fires the one timer that is due first, if any is due now.
+    void step() {
+        auto next = timers.end();
+        for (auto it = timers.begin(); it != timers.end(); ++it)
+            if (it->second <= now && (next == timers.end() || it->second < next->second)) next = it;
+        if (next != timers.end()) view->OnTimer(next->first);
+        paint();
+    }
+    void paint() {
+        if (dirty && view) {
+            view->DrawScene(canvas);
+            dirty = false;
+        }
+    }
+};

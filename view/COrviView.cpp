@@ -1,0 +1,268 @@
+#include "COrviView.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "FaceRenderer.h"
+#include "SoundDevice.h"
+#include "ViewEnums.h"
+#include "ViewHost.h"
+
+namespace {
+
+const char* const kCueCommands[2] = {"play left from 0 notify", "play right from 0 notify"};
+
+// A zero or negative setting runs at once instead of arming a timer that never comes.
+int NonNegative(int ms) { return ms > 0 ? ms : 0; }
+
+}  // namespace
+
+COrviView::COrviView(ViewHost& host, SoundDevice& sound, ExperimentPlatform& platform,
+                     FileSystem& files)
+    : m_nFaceMode(FACE_PLAIN),
+      m_bRedrawFace(1),
+      m_nState(STATE_FINISHED),
+      m_nFeedback(FEEDBACK_NONE),
+      m_nTargetEye(-1),
+      m_nViewpoint(0),
+      m_nCancelDepth(0),
+      m_experiment(platform, files),
+      m_clkOnset(0),
+      m_clkResponse(0),
+      m_host(host),
+      m_sound(sound) {
+    m_sound.setNotifyHandler([this](int code) { OnMciNotify(code); });
+    OpenCues();
+    m_experiment.StartRun();
+    m_nState = m_experiment.m_nPos < CExperiment::kItemCount ? STATE_IDLE : STATE_FINISHED;
+    OnSetCursor();
+}
+
+COrviView::~COrviView() {
+    CloseCues();
+    m_sound.setNotifyHandler(nullptr);
+}
+
+void COrviView::OnTrialStart() {
+    if (m_nState == STATE_IDLE) {
+        m_nState = STATE_WAIT_BEEP;
+        m_nFeedback = FEEDBACK_NONE;
+        m_nViewpoint = m_experiment.m_nCurViewpoint;
+        m_nTargetEye = m_experiment.m_nCurEye;
+        m_nFaceMode = FACE_NONE;
+        m_host.Trace("start", m_host.NowMs());
+        m_host.Invalidate(false);
+        m_host.SetTimer(TIMER_TRIAL, NonNegative(m_experiment.m_nBeepDelay));
+        m_nCancelDepth = 0;
+    } else if (m_nState == STATE_FINISHED) {
+        m_experiment.StartRun();
+        m_bRedrawFace = 1;
+        m_host.Invalidate(true);
+        m_nFeedback = FEEDBACK_NONE;
+        m_nState = m_experiment.m_nPos < CExperiment::kItemCount ? STATE_IDLE : STATE_FINISHED;
+        m_nCancelDepth = 0;
+        OnSetCursor();
+    } else {
+        m_nCancelDepth = 0;
+    }
+}
+
+void COrviView::OnTrialCancel() {
+    if (m_nState != STATE_IDLE && m_nState != STATE_FINISHED) return;
+    m_experiment.CancelTrial(m_nCancelDepth);
+    ++m_nCancelDepth;
+    // A run whose last schedule position is still done cannot take another trial.
+    m_nState = m_experiment.m_nPos < CExperiment::kItemCount ? STATE_IDLE : STATE_FINISHED;
+    m_host.Invalidate(false);
+}
+
+void COrviView::OnRedrawFace() {
+    m_bRedrawFace = 1;
+    m_host.Invalidate(false);
+}
+
+void COrviView::ResetViewpointForDemo() {
+    if (m_nViewpoint != 0) {
+        m_nViewpoint = 0;
+        m_bRedrawFace = 1;
+    }
+}
+
+void COrviView::OnDemoBlink() {
+    if (m_nState != STATE_IDLE) return;
+    ResetViewpointForDemo();
+    m_nState = STATE_BLINK_DEMO;
+    if (std::rand() % 2 == 0) {
+        m_nTargetEye = 0;
+        m_nFaceMode = FACE_EYE0_RED;
+    } else {
+        m_nTargetEye = 1;
+        m_nFaceMode = FACE_EYE1_RED;
+    }
+    PlayCue(m_nTargetEye);
+    m_host.Invalidate(false);
+    m_host.SetTimer(TIMER_RED_END, kFirstRedPhaseMs);
+}
+
+void COrviView::OnDemoSound() {
+    if (m_nState != STATE_IDLE) return;
+    ResetViewpointForDemo();
+    m_nState = STATE_SOUND_DEMO;
+    m_nTargetEye = std::rand() % 2 == 0 ? 0 : 1;
+    PlayCue(m_nTargetEye);
+}
+
+void COrviView::OnTimer(int id) {
+    m_host.KillTimer(id);
+    switch (id) {
+        case TIMER_RED_END:
+            if (m_nState != STATE_BLINK_DEMO) return UnexpectedTimer(id);
+            m_nFaceMode = FACE_PLAIN;
+            m_host.Trace("white", m_host.NowMs());
+            m_host.SetTimer(TIMER_WHITE_END, NonNegative(m_experiment.m_nBlinkWhite));
+            m_host.Invalidate(false);
+            return;
+        case TIMER_WHITE_END:
+            if (m_nState != STATE_BLINK_DEMO) return UnexpectedTimer(id);
+            m_nFaceMode = m_nTargetEye != 0 ? FACE_EYE1_RED : FACE_EYE0_RED;
+            m_host.Trace("red", m_host.NowMs());
+            m_host.SetTimer(TIMER_RED_END, NonNegative(m_experiment.m_nBlinkRed));
+            m_host.Invalidate(false);
+            return;
+        case TIMER_TRIAL:
+            if (m_nState == STATE_WAIT_BEEP) {
+                m_host.Trace("beep_start", m_host.NowMs());
+                m_sound.beep(kBeepFrequencyHz, NonNegative(m_experiment.m_nBeepLength));
+                m_host.Trace("beep_end", m_host.NowMs());
+                m_nState = STATE_WAIT_FACE;
+                m_host.SetTimer(TIMER_TRIAL, NonNegative(m_experiment.m_nFaceDelay));
+            } else if (m_nState == STATE_WAIT_FACE) {
+                m_nFaceMode = FACE_PLAIN;
+                m_bRedrawFace = 1;
+                PlayCue(m_nTargetEye);
+                m_nState = STATE_WAIT_RESPONSE;
+                m_host.Trace("onset_request", m_host.NowMs());
+                // The onset is the moment the face frame reached the display, not the request.
+                m_host.PaintNow();
+                m_clkOnset = m_host.NowMs();
+                m_host.Trace("onset", m_clkOnset);
+            } else {
+                UnexpectedTimer(id);
+            }
+            return;
+        default:
+            return;
+    }
+}
+
+void COrviView::UnexpectedTimer(int id) {
+    static const char* const kTexts[] = {"", "これが表示されたら異常(1)", "これが表示されたら異常(2)",
+                                         "これが表示されたら異常(3)"};
+    m_host.ShowMessage(kTexts[id]);
+    if (id != TIMER_TRIAL) m_host.Invalidate(false);
+}
+
+bool COrviView::HitsEye(int eye, int x, int y) const {
+    const double dx = static_cast<double>(m_nEyeX[eye]) - x;
+    const double dy = static_cast<double>(m_nEyeY[eye]) - y;
+    return std::sqrt(dx * dx + dy * dy) < m_nEyeRadius;
+}
+
+void COrviView::OnLButtonDown(int x, int y) {
+    switch (m_nState) {
+        case STATE_WAIT_RESPONSE: {
+            m_clkResponse = m_host.NowMs();
+            m_experiment.m_dReactionTime = m_clkResponse - m_clkOnset;
+            StopCues();
+            m_host.Trace("click", m_clkResponse);
+            m_experiment.m_nResponse = -1;
+            for (int eye = 0; eye < 2; ++eye) {
+                if (HitsEye(eye, x, y)) {
+                    m_experiment.m_nResponse = eye;
+                    break;
+                }
+            }
+            m_nFeedback = m_experiment.m_nResponse == -1 ? FEEDBACK_NG : FEEDBACK_OK;
+            FinishTrial();
+            return;
+        }
+        case STATE_BLINK_DEMO:
+            if (!HitsEye(m_nTargetEye, x, y)) return;
+            m_host.KillTimer(TIMER_RED_END);
+            m_host.KillTimer(TIMER_WHITE_END);
+            StopCues();
+            m_nState = STATE_IDLE;
+            m_nFaceMode = FACE_PLAIN;
+            m_host.Invalidate(false);
+            return;
+        case STATE_SOUND_DEMO:
+            if (!HitsEye(m_nTargetEye, x, y)) return;
+            StopCues();
+            m_nState = STATE_IDLE;
+            return;
+        default:
+            return;
+    }
+}
+
+void COrviView::FinishTrial() {
+    m_experiment.RecordTrial();
+    m_clkResponse = 0;
+    m_clkOnset = 0;
+    m_nState = STATE_IDLE;
+    if (m_experiment.AdvanceSchedule() <= 0) m_nState = STATE_FINISHED;
+    m_nFaceMode = FACE_NONE;
+    m_host.Invalidate(false);
+}
+
+int COrviView::OnMciNotify(int code) {
+    // A report that was already on its way when the cue was stopped must not restart it.
+    const bool cueState = m_nState == STATE_BLINK_DEMO || m_nState == STATE_SOUND_DEMO ||
+                          m_nState == STATE_WAIT_RESPONSE;
+    if (code == SoundDevice::kNotifySuccessful && cueState) PlayCue(m_nTargetEye);
+    return 1;
+}
+
+bool COrviView::OnSetCursor() {
+    const bool blank = m_experiment.m_nHideCursor != 0;
+    m_host.SetBlankCursor(blank);
+    return blank;
+}
+
+int COrviView::CueIndex(int eye) const {
+    if (m_experiment.m_nSwapSides == 0) return eye;
+    return eye == 0 ? 1 : 0;
+}
+
+void COrviView::OpenCues() {
+    m_sound.sendCommand("open sound1.wav alias left");
+    m_sound.sendCommand("open sound2.wav alias right");
+}
+
+void COrviView::PlayCue(int eye) { m_sound.sendCommand(kCueCommands[CueIndex(eye)]); }
+
+void COrviView::StopCues() { m_sound.sendCommand("stop all"); }
+
+void COrviView::CloseCues() { m_sound.sendCommand("close all"); }
+
+void COrviView::DrawScene(Canvas& canvas) {
+    SceneState scene{};
+    scene.faceMode = m_nFaceMode;
+    scene.redrawFace = m_bRedrawFace;
+    scene.viewpoint = m_nViewpoint;
+    scene.feedback = m_nFeedback;
+    scene.trials = m_experiment.m_nTrials;
+    scene.pos = m_experiment.m_nPos;
+    for (int eye = 0; eye < 2; ++eye) {
+        scene.eyeX[eye] = m_nEyeX[eye];
+        scene.eyeY[eye] = m_nEyeY[eye];
+    }
+    scene.eyeRadius = m_nEyeRadius;
+    FaceRenderer::Draw(canvas, scene);
+    m_bRedrawFace = scene.redrawFace;
+    for (int eye = 0; eye < 2; ++eye) {
+        m_nEyeX[eye] = scene.eyeX[eye];
+        m_nEyeY[eye] = scene.eyeY[eye];
+    }
+    m_nEyeRadius = scene.eyeRadius;
+}

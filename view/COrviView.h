@@ -1,0 +1,69 @@
+#pragma once
+
+#include "CExperiment.h"
+
+class Canvas;
+class SoundDevice;
+class ViewHost;
+
+// The trial controller: turns operator commands, timers, presses and cue notifications into
+// the course of trials and practice demonstrations, and says what the renderer paints.
+class COrviView {
+public:
+    static constexpr int kBeepFrequencyHz = 2048;
+    static constexpr int kFirstRedPhaseMs = 500;
+
+    // Reads or creates the settings, opens the cues and starts the first run. A run that gets
+    // no record file ends the process inside.
+    COrviView(ViewHost& host, SoundDevice& sound, ExperimentPlatform& platform, FileSystem& files);
+    virtual ~COrviView();
+    COrviView(const COrviView&) = delete;
+    COrviView& operator=(const COrviView&) = delete;
+
+    // Operator commands.
+    void OnDemoBlink();
+    void OnDemoSound();
+    void OnTrialStart();
+    void OnTrialCancel();
+    void OnRedrawFace();
+
+    void OnTimer(int id);
+    // Left-button press at (x, y) in device pixels of the view.
+    void OnLButtonDown(int x, int y);
+    // Completion report of the cue device.
+    int OnMciNotify(int code);
+    // True when the view shows the blank cursor.
+    bool OnSetCursor();
+
+    void DrawScene(Canvas& canvas);
+
+    // Cues.
+    void OpenCues();
+    void PlayCue(int eye);
+    void StopCues();
+    void CloseCues();
+    int CueIndex(int eye) const;
+
+    int m_nFaceMode;
+    int m_bRedrawFace;
+    int m_nState;
+    int m_nFeedback;
+    int m_nTargetEye;
+    int m_nViewpoint;
+    int m_nCancelDepth;
+    int m_nEyeX[2] = {0, 0};
+    int m_nEyeY[2] = {0, 0};
+    int m_nEyeRadius = 0;
+    CExperiment m_experiment;
+    double m_clkOnset;     // monotonic ms at the face onset; 0 outside a trial
+    double m_clkResponse;  // monotonic ms at the response press; 0 outside a trial
+
+private:
+    void FinishTrial();
+    void ResetViewpointForDemo();
+    bool HitsEye(int eye, int x, int y) const;
+    void UnexpectedTimer(int id);
+
+    ViewHost& m_host;
+    SoundDevice& m_sound;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+// Controller states.
+enum { STATE_IDLE = 0, STATE_BLINK_DEMO = 1, STATE_SOUND_DEMO = 2, STATE_WAIT_BEEP = 3,
+       STATE_WAIT_FACE = 4, STATE_WAIT_RESPONSE = 5, STATE_FINISHED = 6 };
+
+// What the renderer draws.
+enum { FACE_NONE = 0, FACE_PLAIN = 1, FACE_EYE0_RED = 2, FACE_EYE1_RED = 3 };
+
+// Word in the status box.
+enum { FEEDBACK_NONE = 0, FEEDBACK_OK = 1, FEEDBACK_NG = 2 };
+
+// One-shot view timers.
+enum { TIMER_RED_END = 1, TIMER_WHITE_END = 2, TIMER_TRIAL = 3 };
