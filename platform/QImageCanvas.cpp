@@ -1,6 +1,8 @@
 #include "QImageCanvas.h"
 
+#include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPolygon>
 #include <QString>
@@ -150,9 +152,19 @@ void QImageCanvas::floodFill(int x, int y, Rgb target, Rgb fill) {
     }
 }
 
+// A fixed pixel size keeps the status box the same on every screen resolution and DPI setting.
+static QFont StatusFont() {
+    QFont font = QGuiApplication::font();
+    if (QFontDatabase::families().contains(QStringLiteral("IPAGothic")))
+        font.setFamily(QStringLiteral("IPAGothic"));
+    font.setPixelSize(16);
+    return font;
+}
+
 void QImageCanvas::text(int x, int y, const std::string& utf8) {
     const QString s = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
     Painter p(image_);
+    p.setFont(StatusFont());
     const QFontMetrics fm = p.fontMetrics();
     // Opaque white behind the glyphs, as a fresh paint context draws text.
     p.fillRect(QRect(x, y, fm.horizontalAdvance(s), fm.height()), Qt::white);

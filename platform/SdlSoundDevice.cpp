@@ -86,6 +86,8 @@ std::int64_t steadyNowNs() {
 
 SdlSoundDevice::SdlSoundDevice(QObject* parent) : QObject(parent) {
     muteAlsaDiagnostics();
+    // SDL would otherwise turn SIGINT/SIGTERM into quit events that nobody reads.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
     m_sdlAudioInit = true;
 

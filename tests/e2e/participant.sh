@@ -7,6 +7,8 @@ e2e_fail() { echo "FAIL: $*" >&2; exit 1; }
 # Starts Xvfb on a free display number; sets DISPLAY and XVFB_PID.
 start_display() {
   local size=${1:-1024x768x24} n
+  export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
+  chmod 700 "$XDG_RUNTIME_DIR"
   for n in $(seq 90 140); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
     Xvfb ":$n" -screen 0 "$size" -nolisten tcp -noreset >/dev/null 2>&1 &
@@ -30,16 +32,15 @@ start_orvi() {
   ORVI_PID=$!
 }
 
-# Waits for the program to end; prints its exit code.
+# Waits for the program to end; sets ORVI_RC to its exit code.
 wait_orvi() {
-  local rc=0
+  ORVI_RC=0
   for _ in $(seq 200); do
     kill -0 "$ORVI_PID" 2>/dev/null || break
     sleep 0.05
   done
   kill -0 "$ORVI_PID" 2>/dev/null && { kill "$ORVI_PID"; e2e_fail "orvi did not end"; }
-  wait "$ORVI_PID" || rc=$?
-  echo "$rc"
+  wait "$ORVI_PID" || ORVI_RC=$?
 }
 
 # Waits for a visible window whose title matches $1 and gives it the keyboard.

@@ -45,8 +45,8 @@ line=$(trial_lines "$record" | tail -n 1)
 
 echo "# Escape ends the program with code 0"
 key Escape
-rc=$(wait_orvi)
-[ "$rc" = 0 ] || e2e_fail "exit code $rc after Escape"
+wait_orvi
+[ "$ORVI_RC" = 0 ] || e2e_fail "exit code $ORVI_RC after Escape"
 
 echo "# second start: continue the same file"
 printf '100\n100\n100\n500\n500\n1\n' >"$work/orvi.ini"
@@ -63,8 +63,8 @@ line=$(trial_lines "$record" | tail -n 1)
 "$PROBE" status 3 2 1 || e2e_fail "status box does not show [04/03/16] OK"
 [ "$(grep -ac "^# param: 1000 1000 1000 500 500 1 [01]$" "$record")" = 1 ] || e2e_fail "parameter line changed or repeated"
 key Escape
-rc=$(wait_orvi)
-[ "$rc" = 0 ] || e2e_fail "exit code $rc after the second Escape"
+wait_orvi
+[ "$ORVI_RC" = 0 ] || e2e_fail "exit code $ORVI_RC after the second Escape"
 
 echo "# third start: cancel the file dialog"
 start_orvi "$work"
@@ -72,7 +72,7 @@ focus_window "開く"
 key Escape
 focus_window '^orvi$'
 key Return
-rc=$(wait_orvi)
-[ "$rc" = 0 ] || e2e_fail "exit code $rc after cancelling the dialog"
+wait_orvi
+[ "$ORVI_RC" = 0 ] || e2e_fail "exit code $ORVI_RC after cancelling the dialog"
 
 echo "e2e: 1 passed, 0 failed"
