@@ -5,6 +5,6 @@
 // Version box. The program keeps it for completeness; no key opens it.
 class CAboutDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit CAboutDlg(const QIcon& icon, QWidget* parent = nullptr);
 };

@@ -6,7 +6,8 @@
 
 #include "OrviWidget.h"
 
-CMainFrame::CMainFrame(OrviWidget* view) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_view(view) {
+CMainFrame::CMainFrame(OrviWidget* view)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_view(view) {
     setWindowTitle(QStringLiteral("orvi"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

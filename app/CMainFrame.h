@@ -7,10 +7,10 @@ class OrviWidget;
 // One borderless window over the whole screen, with the view filling it.
 class CMainFrame : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit CMainFrame(OrviWidget* view);
     void ShowOverScreen();
 
-private:
+  private:
     OrviWidget* m_view;
 };

@@ -16,7 +16,7 @@ class SdlSoundDevice;
 // frame with its view. Members are destroyed in reverse: the frame (and with it the view,
 // which closes the cues) goes before the sound device.
 class COrviApp {
-public:
+  public:
     COrviApp(int& argc, char** argv);
     ~COrviApp();
 
@@ -25,7 +25,7 @@ public:
     int Run();
     void OnAbout();
 
-private:
+  private:
     QApplication m_app;
     QTranslator m_translator;
     QIcon m_icon;

@@ -2,7 +2,7 @@
 
 // The one clock of reaction times, timers and the timing trace: CLOCK_MONOTONIC in ms.
 class MonotonicClock {
-public:
+  public:
     static double NowMs();
     // Sleeps until the clock reads deadlineMs (absolute), to within the kernel's wake-up latency.
     static void SleepUntilMs(double deadlineMs);

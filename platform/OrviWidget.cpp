@@ -120,12 +120,21 @@ void OrviWidget::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_2:
             if (!keypad) m_view->OnDemoSound();
             break;
-        case Qt::Key_Backspace: m_view->OnTrialCancel(); break;
+        case Qt::Key_Backspace:
+            m_view->OnTrialCancel();
+            break;
         case Qt::Key_Return:
-        case Qt::Key_Enter: m_view->OnTrialStart(); break;
-        case Qt::Key_Tab: m_view->OnRedrawFace(); break;
-        case Qt::Key_Escape: emit exitRequested(); break;
-        default: break;
+        case Qt::Key_Enter:
+            m_view->OnTrialStart();
+            break;
+        case Qt::Key_Tab:
+            m_view->OnRedrawFace();
+            break;
+        case Qt::Key_Escape:
+            emit exitRequested();
+            break;
+        default:
+            break;
     }
 }
 

@@ -18,7 +18,7 @@ class SoundDevice;
 // that exposes are copied from.
 class OrviWidget : public QWidget, public ViewHost {
     Q_OBJECT
-public:
+  public:
     OrviWidget(SoundDevice& sound, ExperimentPlatform& platform, FileSystem& files,
                QWidget* parent = nullptr);
     ~OrviWidget() override;
@@ -35,17 +35,17 @@ public:
     double NowMs() override;
     void Trace(const char* event, double ms) override;
 
-signals:
+  signals:
     void exitRequested();
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
-private:
+  private:
     void renderIfDirty();
     void flushToDisplay();
 

@@ -9,7 +9,7 @@
 // before the deadline and an absolute clock_nanosleep covers the rest.
 class PreciseTimer : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr double kFinalWaitMs = 3.0;
 
     explicit PreciseTimer(std::function<void()> onFire, QObject* parent = nullptr);
@@ -19,7 +19,7 @@ public:
     bool isActive() const { return m_active; }
     double deadlineMs() const { return m_deadlineMs; }
 
-private:
+  private:
     void wake();
 
     std::function<void()> m_onFire;

@@ -4,8 +4,8 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 std::string QtExperimentPlatform::programPath() {

@@ -4,7 +4,7 @@
 
 // Dialogs and process services of the real program, on Qt widgets.
 class QtExperimentPlatform : public ExperimentPlatform {
-public:
+  public:
     std::string programPath() override;
     std::time_t calendarTime() override;
     bool chooseRecordFile(std::string& path) override;

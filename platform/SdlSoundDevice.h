@@ -50,7 +50,7 @@ class SdlSoundDevice : public QObject, public SoundDevice {
     // When the latest commanded play's first sample went to the device, in ms on
     // std::chrono::steady_clock (CLOCK_MONOTONIC); -1 before any play has started.
     // Seamless repetitions do not count as new starts.
-    double lastCueStartMs() const;
+    double lastCueStartMs() const override;
 
     // Frames handed to the device since it was opened.
     std::uint64_t framesRendered() const { return m_framesRendered.load(); }

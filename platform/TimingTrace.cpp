@@ -16,7 +16,8 @@ TimingTrace::~TimingTrace() {
 
 void TimingTrace::write(const char* event, double ms) {
     if (!m_file) return;
-    std::fprintf(m_file, "%s\t%" PRId64 "\n", event, static_cast<std::int64_t>(std::llround(ms * 1000.0)));
+    std::fprintf(m_file, "%s\t%" PRId64 "\n", event,
+                 static_cast<std::int64_t>(std::llround(ms * 1000.0)));
     // The click ends a trial's events; flushing there keeps the write off the timed path.
     if (std::strcmp(event, "click") == 0 || std::strcmp(event, "red") == 0 ||
         std::strcmp(event, "white") == 0)

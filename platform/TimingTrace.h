@@ -6,7 +6,7 @@
 // Optional per-trial timing audit, switched on by ORVI_TIMING_TRACE=<file>. One line per event:
 // "<event>\t<microseconds on the monotonic clock>". It never touches the record file.
 class TimingTrace {
-public:
+  public:
     static constexpr const char* kEnvironmentVariable = "ORVI_TIMING_TRACE";
 
     TimingTrace();
@@ -17,6 +17,6 @@ public:
     bool enabled() const { return m_file != nullptr; }
     void write(const char* event, double ms);
 
-private:
+  private:
     std::FILE* m_file = nullptr;
 };

@@ -145,8 +145,8 @@ int CmdStatus(int trials, int pos, int feedback, double timeoutMs) {
             for (int x = w - 185; x < w; ++x) {
                 const QRgb e = expected.image().pixel(x, y);
                 if (!(screen.at(x, y) == Rgb{static_cast<std::uint8_t>(qRed(e)),
-                                            static_cast<std::uint8_t>(qGreen(e)),
-                                            static_cast<std::uint8_t>(qBlue(e))}))
+                                             static_cast<std::uint8_t>(qGreen(e)),
+                                             static_cast<std::uint8_t>(qBlue(e))}))
                     ++diff;
             }
         if (diff == 0) {

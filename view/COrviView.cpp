@@ -156,8 +156,8 @@ void COrviView::OnTimer(int id) {
 }
 
 void COrviView::UnexpectedTimer(int id) {
-    static const char* const kTexts[] = {"", "これが表示されたら異常(1)", "これが表示されたら異常(2)",
-                                         "これが表示されたら異常(3)"};
+    static const char* const kTexts[] = {"", "これが表示されたら異常(1)",
+                                         "これが表示されたら異常(2)", "これが表示されたら異常(3)"};
     m_host.ShowMessage(kTexts[id]);
     if (id != TIMER_TRIAL) m_host.Invalidate(false);
 }
@@ -174,6 +174,7 @@ void COrviView::OnLButtonDown(int x, int y) {
             m_clkResponse = m_host.NowMs();
             m_experiment.m_dReactionTime = m_clkResponse - m_clkOnset;
             StopCues();
+            m_host.Trace("cue_first_sample", m_sound.lastCueStartMs());
             m_host.Trace("click", m_clkResponse);
             m_experiment.m_nResponse = -1;
             for (int eye = 0; eye < 2; ++eye) {

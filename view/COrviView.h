@@ -9,7 +9,7 @@ class ViewHost;
 // The trial controller: turns operator commands, timers, presses and cue notifications into
 // the course of trials and practice demonstrations, and says what the renderer paints.
 class COrviView {
-public:
+  public:
     static constexpr int kBeepFrequencyHz = 2048;
     static constexpr int kFirstRedPhaseMs = 500;
 
@@ -58,7 +58,7 @@ public:
     double m_clkOnset;     // monotonic ms at the face onset; 0 outside a trial
     double m_clkResponse;  // monotonic ms at the response press; 0 outside a trial
 
-private:
+  private:
     void FinishTrial();
     void ResetViewpointForDemo();
     bool HitsEye(int eye, int x, int y) const;

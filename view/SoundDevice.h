@@ -23,4 +23,7 @@ public:
     // Synchronous tone: returns once lengthMs of it has played (or that long has passed when
     // there is no device). lengthMs <= 0 returns at once.
     virtual void beep(int frequencyHz, int lengthMs) = 0;
+
+    // Monotonic ms at which the latest play's first sample went to the device; -1 when unknown.
+    virtual double lastCueStartMs() const { return -1; }
 };

@@ -5,7 +5,7 @@
 // The window services the controller runs on: one-shot timers, repaints, message boxes, the
 // cursor and a monotonic clock. Everything is called on the UI thread.
 class ViewHost {
-public:
+  public:
     virtual ~ViewHost() = default;
 
     // Starts (or restarts) the one-shot timer `id`; it fires OnTimer(id) once after delayMs.

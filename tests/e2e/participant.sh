@@ -43,12 +43,16 @@ wait_orvi() {
   wait "$ORVI_PID" || ORVI_RC=$?
 }
 
-# Waits for a visible window whose title matches $1 and gives it the keyboard.
+# Waits for a visible window whose title matches $1 and gives it the keyboard. The search is
+# retried: a window that closes while xdotool walks the tree makes that walk fail.
 focus_window() {
-  local id
-  id=$(timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -n 1) ||
-    e2e_fail "no window titled '$1'"
-  xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
+  local id="" deadline=$((SECONDS + 20))
+  while [ -z "$id" ]; do
+    [ $SECONDS -lt $deadline ] || e2e_fail "no window titled '$1'"
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
+    [ -n "$id" ] || sleep 0.1
+  done
+  xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id" 2>/dev/null || true
   sleep 0.3
 }
 

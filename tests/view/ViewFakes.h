@@ -24,7 +24,7 @@ struct ProcessExit : std::runtime_error {
 };
 
 class ScriptedPlatform : public ExperimentPlatform {
-public:
+  public:
     std::string exePath;
     std::deque<std::string> files;  // answers of the record-file dialog; empty means cancel
     std::deque<bool> answers;
@@ -48,7 +48,7 @@ public:
 };
 
 class NullCanvas : public Canvas {
-public:
+  public:
     int width() const override { return 1024; }
     int height() const override { return 768; }
     void fillRect(int, int, int, int, Rgb) override {}
@@ -62,7 +62,7 @@ public:
 };
 
 class RecordingSound : public SoundDevice {
-public:
+  public:
     std::vector<std::string> commands;
     std::vector<std::pair<int, int>> beeps;
     std::function<void(int)> handler;
@@ -84,9 +84,9 @@ public:
 };
 
 class ClockedHost : public ViewHost {
-public:
+  public:
     double now = 1000.0;
-    std::map<int, double> timers;  // id -> due time
+    std::map<int, double> timers;              // id -> due time
     std::vector<std::pair<int, int>> started;  // (id, delay) in order
     int invalidates = 0;
     int erases = 0;
