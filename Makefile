@@ -28,6 +28,10 @@ test-sanitize: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=0 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE e2e
 
+demo: build
+	@scripts/install-deps.sh demo
+	scripts/demo.sh $(BUILD)
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 

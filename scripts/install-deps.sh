@@ -9,7 +9,7 @@ case "${1:-build}" in
   build) want=("${build[@]}") ;;
   test) want=("${build[@]}" "${test[@]}") ;;
   bench) want=("${build[@]}" "${test[@]}" libx11-dev libxtst-dev libxext-dev) ;;
-  demo) want=("${build[@]}" "${test[@]}") ;;
+  demo) want=("${build[@]}" "${test[@]}" sox) ;;
   *) echo "usage: $0 build|test|bench|demo" >&2; exit 2 ;;
 esac
 
