@@ -62,39 +62,20 @@ struct FaceAt {
     int eyeX[2], eyeY[2], radius;
 };
 
-// The face square and eyes of viewpoint v on a w x h screen, as the renderer computes them.
-FaceAt Layout(int v, int w, int h) {
-    const int S = h > w ? w : h;
-    const int X0 = h > w ? 0 : (w - h) / 2;
-    const int Y0 = h > w ? (h - w) / 2 : 0;
-    const FaceGeometry& g = kFaceGeometry[v];
-    FaceAt f;
-    f.viewpoint = v;
-    f.radius = static_cast<int>((g.eyes[0].right - g.eyes[0].left) * 0.5 * S);
-    for (int e = 0; e < 2; ++e) {
-        f.eyeX[e] = X0 + static_cast<int>(g.eyes[e].left * S) + f.radius;
-        f.eyeY[e] = Y0 + static_cast<int>(g.eyes[e].top * S) + f.radius;
-    }
-    return f;
-}
-
 bool IsEyeColour(Rgb c) { return c == Rgb{255, 255, 255} || c == Rgb{255, 0, 0}; }
 
 // A viewpoint is on screen when its hair seed is black and both eye centres are eye-coloured.
 FaceAt DetectFace(const ScreenGrab& screen) {
     const int w = screen.width, h = screen.height;
-    const int S = h > w ? w : h;
-    const int X0 = h > w ? 0 : (w - h) / 2;
-    const int Y0 = h > w ? (h - w) / 2 : 0;
     for (int v = 0; v < 8; ++v) {
-        const FaceGeometry& g = kFaceGeometry[v];
-        const int sx = X0 + static_cast<int>(g.fillSeed.x * S);
-        const int sy = Y0 + static_cast<int>(g.fillSeed.y * S);
-        if (!(screen.at(sx, sy) == Rgb{0, 0, 0})) continue;
-        FaceAt f = Layout(v, w, h);
-        if (IsEyeColour(screen.at(f.eyeX[0], f.eyeY[0])) &&
-            IsEyeColour(screen.at(f.eyeX[1], f.eyeY[1])))
-            return f;
+        const UnitPoint& seed = kFaceGeometry[v].fillSeed;
+        const PixelPoint hair = FaceRenderer::ToPixel(w, h, seed.x, seed.y);
+        if (!(screen.at(hair.x, hair.y) == Rgb{0, 0, 0})) continue;
+        SceneState s{};
+        FaceRenderer::PlaceEyes(w, h, v, s);
+        if (IsEyeColour(screen.at(s.eyeX[0], s.eyeY[0])) &&
+            IsEyeColour(screen.at(s.eyeX[1], s.eyeY[1])))
+            return FaceAt{v, {s.eyeX[0], s.eyeX[1]}, {s.eyeY[0], s.eyeY[1]}, s.eyeRadius};
     }
     return FaceAt{};
 }

@@ -48,6 +48,23 @@ void DrawWholeFace(Canvas& canvas, const FaceSquare& sq, const FaceGeometry& g) 
 
 }  // namespace
 
+void FaceRenderer::PlaceEyes(int width, int height, int viewpoint, SceneState& s) {
+    const FaceSquare sq = SquareFor(width, height);
+    const FaceGeometry& g = kFaceGeometry[viewpoint];
+    // One radius for both eyes, from eye 0's stored width: the rounding of the table
+    // shows in it (6 or 7 pixels at S = 100 depending on the viewpoint).
+    s.eyeRadius = static_cast<int>((g.eyes[0].right - g.eyes[0].left) * 0.5 * sq.side);
+    for (int i = 0; i < 2; ++i) {
+        s.eyeX[i] = sq.X(g.eyes[i].left) + s.eyeRadius;
+        s.eyeY[i] = sq.Y(g.eyes[i].top) + s.eyeRadius;
+    }
+}
+
+PixelPoint FaceRenderer::ToPixel(int width, int height, double u, double v) {
+    const FaceSquare sq = SquareFor(width, height);
+    return {sq.X(u), sq.Y(v)};
+}
+
 std::string FaceRenderer::StatusText(int trials, int pos, int feedback) {
     const char* word = feedback == FEEDBACK_NONE ? "" : feedback == FEEDBACK_OK ? "OK" : "NG";
     char buf[64];
@@ -71,17 +88,13 @@ void FaceRenderer::Draw(Canvas& canvas, SceneState& s) {
             s.redrawFace = 0;
         }
 
-        // One radius for both eyes, from eye 0's stored width: the rounding of the table
-        // shows in it (6 or 7 pixels at S = 100 depending on the viewpoint).
-        s.eyeRadius = static_cast<int>((g.eyes[0].right - g.eyes[0].left) * 0.5 * sq.side);
         const int redEye = s.faceMode == FACE_EYE0_RED ? 0 : s.faceMode == FACE_EYE1_RED ? 1 : -1;
         for (int i = 0; i < 2; ++i) {
             const UnitBox& e = g.eyes[i];
             canvas.ellipse(sq.X(e.left), sq.Y(e.top), sq.X(e.right), sq.Y(e.bottom),
                            i == redEye ? kRed : kWhite, kPenWidth);
-            s.eyeX[i] = sq.X(e.left) + s.eyeRadius;
-            s.eyeY[i] = sq.Y(e.top) + s.eyeRadius;
         }
+        PlaceEyes(w, h, s.viewpoint, s);
     }
 
     canvas.rectangle(w - 185, h - 25, w, h, kWhite);

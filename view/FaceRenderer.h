@@ -19,7 +19,7 @@ struct SceneState {
 };
 
 class FaceRenderer {
-public:
+  public:
     static constexpr Rgb kBlack{0, 0, 0};
     static constexpr Rgb kWhite{255, 255, 255};
     static constexpr Rgb kRed{255, 0, 0};
@@ -28,6 +28,11 @@ public:
 
     // Paints the grey background or the face of s.viewpoint, then the status box.
     static void Draw(Canvas& canvas, SceneState& s);
+
+    // Eye centres and radius of a viewpoint on a width x height view, as a paint leaves them.
+    static void PlaceEyes(int width, int height, int viewpoint, SceneState& s);
+    // The pixel of unit-square point (u, v) in the face square of a width x height view.
+    static PixelPoint ToPixel(int width, int height, double u, double v);
 
     // "[tt/pp/16] word" as shown in the status box.
     static std::string StatusText(int trials, int pos, int feedback);

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "FileSystem.h"
+#include "TrialLine.h"
+
+// A line of a record file that holds a trial the report cannot use.
+struct LineProblem {
+    int line;             // counted from 1, as an editor shows it
+    std::string message;  // e.g. "trial line with 7 of 9 fields"
+};
+
+struct TrialCounts {
+    int trials = 0;     // usable trial lines: valid + misses + cancelled
+    int valid = 0;      // not cancelled, an eye was hit
+    int misses = 0;     // not cancelled, no eye hit
+    int cancelled = 0;  // cancel flag 1, whatever else the line says
+    int correct = 0;    // valid and the target eye was hit
+};
+
+// One record file: one participant.
+struct ParticipantFile {
+    std::string path;               // as named on the command line
+    bool readable = false;          // false: readError says why, nothing else is filled
+    std::string readError;
+    std::vector<TrialLine> trials;  // usable trial lines, in file order (file numbering)
+    std::vector<LineProblem> problems;
+
+    TrialCounts Counts() const;
+};
+
+// Reads the trial lines of record-file content exactly as the experiment reads a continued
+// file (512-byte pieces; a piece is a trial line when its first character is a digit), then
+// keeps the lines whose values the experiment could have written. Markers, the parameter line,
+// the column header and foreign lines are passed over, as the experiment does.
+void ScanRecordContent(std::string_view content, ParticipantFile& file);
+
+ParticipantFile ReadParticipantFile(FileSystem& files, const std::string& path);
+
+// Empty when the nine fields of a trial line are consistent, else the first fault found.
+std::string CheckTrialLine(const TrialLine& line);
