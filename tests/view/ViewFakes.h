@@ -3,8 +3,6 @@
 // Test doubles for the controller: a host with a clock the test advances, a sound device that
 // records its commands, and a platform that answers dialogs from a script.
 
-#include <cstdio>
-#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <map>
@@ -26,8 +24,7 @@ struct ProcessExit : std::runtime_error {
 class ScriptedPlatform : public ExperimentPlatform {
   public:
     std::string exePath;
-    std::deque<std::string> files;  // answers of the record-file dialog; empty means cancel
-    std::deque<bool> answers;
+    std::deque<std::string> files;  // answers of the record-file dialog; none left means cancel
     std::vector<std::string> messages;
 
     std::string programPath() override { return exePath; }
@@ -38,11 +35,7 @@ class ScriptedPlatform : public ExperimentPlatform {
         files.pop_front();
         return true;
     }
-    bool askYesNo(const std::string&, const std::string&) override {
-        bool yes = answers.empty() ? true : answers.front();
-        if (!answers.empty()) answers.pop_front();
-        return yes;
-    }
+    bool askYesNo(const std::string&, const std::string&) override { return true; }
     void showMessage(const std::string& text, MessageIcon) override { messages.push_back(text); }
     [[noreturn]] void exitProcess(int code) override { throw ProcessExit(code); }
 };
@@ -77,9 +70,7 @@ class RecordingSound : public SoundDevice {
         beeps.emplace_back(frequencyHz, lengthMs);
         if (onBeep) onBeep(lengthMs);
     }
-    void cueEnded(int code = kNotifySuccessful) {
-        if (handler) handler(code);
-    }
+    void cueEnded(int code = kNotifySuccessful) { handler(code); }
     std::string last() const { return commands.empty() ? "" : commands.back(); }
 };
 
@@ -88,15 +79,12 @@ class ClockedHost : public ViewHost {
     double now = 1000.0;
     std::map<int, double> timers;              // id -> due time
     std::vector<std::pair<int, int>> started;  // (id, delay) in order
-    int invalidates = 0;
-    int erases = 0;
-    int syncPaints = 0;
+    int invalidates = 0, erases = 0, syncPaints = 0;
     double paintCostMs = 0.0;  // how long a synchronous paint takes to reach the display
     std::vector<std::string> messages;
-    bool blankCursor = false;
+    bool blankCursor = false, dirty = false;
     COrviView* view = nullptr;
     NullCanvas canvas;
-    bool dirty = false;
 
     void SetTimer(int id, int delayMs) override {
         timers[id] = now + delayMs;
@@ -105,48 +93,41 @@ class ClockedHost : public ViewHost {
     void KillTimer(int id) override { timers.erase(id); }
     void Invalidate(bool erase) override {
         ++invalidates;
-        erases += erase ? 1 : 0;
+        erases += erase;
         dirty = true;
     }
     void PaintNow() override {
         ++syncPaints;
         now += paintCostMs;
-        view->DrawScene(canvas);
-        dirty = false;
+        dirty = true;
+        paint();
     }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     void SetBlankCursor(bool blank) override { blankCursor = blank; }
     double NowMs() override { return now; }
 
-    // The event loop: pending paints first, then every timer due by now + ms, in time order.
+    void paint() {
+        if (dirty) view->DrawScene(canvas);
+        dirty = false;
+    }
+    // Fires the earliest timer due by `limit`, moving the clock to it; false when none is due.
+    bool fireDue(double limit) {
+        auto next = timers.end();
+        for (auto it = timers.begin(); it != timers.end(); ++it)
+            if (it->second <= limit && (next == timers.end() || it->second < next->second))
+                next = it;
+        if (next == timers.end()) return false;
+        if (next->second > now) now = next->second;
+        view->OnTimer(next->first);
+        paint();
+        return true;
+    }
+    // The event loop for ms: pending paints, then every timer due in that time, in order.
     void advance(double ms) {
         paint();
         const double end = now + ms;
-        for (;;) {
-            auto next = timers.end();
-            for (auto it = timers.begin(); it != timers.end(); ++it)
-                if (it->second <= end && (next == timers.end() || it->second < next->second))
-                    next = it;
-            if (next == timers.end()) break;
-            int id = next->first;
-            if (next->second > now) now = next->second;
-            view->OnTimer(id);
-            paint();
+        while (fireDue(end)) {
         }
         if (now < end) now = end;
-    }
-    // Fires the one timer that is due first, if any is due now.
-    void step() {
-        auto next = timers.end();
-        for (auto it = timers.begin(); it != timers.end(); ++it)
-            if (it->second <= now && (next == timers.end() || it->second < next->second)) next = it;
-        if (next != timers.end()) view->OnTimer(next->first);
-        paint();
-    }
-    void paint() {
-        if (dirty && view) {
-            view->DrawScene(canvas);
-            dirty = false;
-        }
     }
 };
