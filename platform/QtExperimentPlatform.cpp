@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <cstdio>
@@ -19,7 +20,7 @@ std::time_t QtExperimentPlatform::calendarTime() { return std::time(nullptr); }
 
 bool QtExperimentPlatform::chooseRecordFile(std::string& path) {
     // Open mode, but a new name may be typed: the run starts a new file then.
-    QFileDialog dialog(nullptr);
+    QFileDialog dialog(QApplication::activeWindow());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -35,7 +36,8 @@ bool QtExperimentPlatform::chooseRecordFile(std::string& path) {
 
 bool QtExperimentPlatform::askYesNo(const std::string& text, const std::string& caption) {
     QMessageBox box(QMessageBox::Question, QString::fromStdString(caption),
-                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No);
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No,
+                    QApplication::activeWindow());
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -43,7 +45,8 @@ void QtExperimentPlatform::showMessage(const std::string& text, MessageIcon icon
     const QMessageBox::Icon qtIcon = icon == MessageIcon::Stop       ? QMessageBox::Critical
                                      : icon == MessageIcon::Question ? QMessageBox::Question
                                                                      : QMessageBox::Information;
-    QMessageBox box(qtIcon, QStringLiteral("orvi"), QString::fromStdString(text), QMessageBox::Ok);
+    QMessageBox box(qtIcon, QStringLiteral("orvi"), QString::fromStdString(text), QMessageBox::Ok,
+                    QApplication::activeWindow());
     box.exec();
 }
 
