@@ -1,7 +1,7 @@
 #include "ParticipantFile.h"
 
 #include <cerrno>
-#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "LineSplitter.h"
@@ -54,7 +54,9 @@ std::string CheckTrialLine(const TrialLine& line) {
     }
     // The scanner only yields finite numbers; a negative time cannot come from a clock.
     if (line.reactionTime < 0.0) {
-        return "negative reaction time";
+        char text[64];
+        std::snprintf(text, sizeof text, "negative reaction time %g", line.reactionTime);
+        return text;
     }
     if (line.response < 0 || line.response > 2) {
         return OutsideRange("response", line.response, 0, 2);
@@ -94,8 +96,8 @@ void ScanRecordContent(std::string_view content, ParticipantFile& file) {
         TrialLine line{};
         if (!RecordLineParser::ParseTrialLine(piece.text, line)) {
             const int fields = RecordLineParser::ScanTrialFields(piece.text, line);
-            file.problems.push_back({pieceLine, "trial line with " + std::to_string(fields) +
-                                                    " of 9 fields"});
+            file.problems.push_back(
+                {pieceLine, "trial line with " + std::to_string(fields) + " of 9 fields"});
             continue;
         }
         std::string fault = CheckTrialLine(line);
@@ -115,7 +117,8 @@ ParticipantFile ReadParticipantFile(FileSystem& files, const std::string& path) 
     const FileSystem::ReadResult result = files.readFile(path, content);
     const int error = errno;
     if (result != FileSystem::ReadResult::Ok) {
-        file.readError = result == FileSystem::ReadResult::CannotOpen ? "cannot open" : "cannot read";
+        file.readError =
+            result == FileSystem::ReadResult::CannotOpen ? "cannot open" : "cannot read";
         if (error != 0) {
             file.readError += std::string(" (") + std::strerror(error) + ")";
         }

@@ -23,8 +23,8 @@ struct TrialCounts {
 
 // One record file: one participant.
 struct ParticipantFile {
-    std::string path;               // as named on the command line
-    bool readable = false;          // false: readError says why, nothing else is filled
+    std::string path;       // as named on the command line
+    bool readable = false;  // false: readError says why, nothing else is filled
     std::string readError;
     std::vector<TrialLine> trials;  // usable trial lines, in file order (file numbering)
     std::vector<LineProblem> problems;

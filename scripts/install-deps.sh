@@ -3,7 +3,7 @@
 # Usage: install-deps.sh build|test|bench|demo
 set -euo pipefail
 
-build=(cmake make g++ pkg-config qt6-base-dev libsdl2-dev fonts-ipafont-gothic qt6-translations-l10n)
+build=(cmake make g++ pkg-config qt6-base-dev libsdl2-dev fonts-ipafont-gothic qt6-translations-l10n libplplot-dev plplot-driver-cairo)
 test=(libgtest-dev xvfb xdotool x11-utils imagemagick)
 case "${1:-build}" in
   build) want=("${build[@]}") ;;

@@ -1,0 +1,494 @@
+#include "ReportCommand.h"
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ostream>
+
+#include "ParticipantFile.h"
+#include "ReportPlot.h"
+#include "ReportTables.h"
+
+namespace {
+
+constexpr const char* kProgram = "orvi-report";
+constexpr int kMinPlotSize = 200;
+constexpr int kMaxPlotSize = 4000;
+
+constexpr const char* kUsage = R"(Usage: orvi-report [OPTION]... RECORD_FILE...
+Reaction time against the face's rotation, from orvi record files (one file per participant;
+files of the original Windows program are read as well).
+
+Outputs, in DIR:
+  orvi-report.csv          one row per participant x target eye x angular disparity
+  orvi-report-slopes.csv   least-squares slope and intercept of mean RT on disparity, per
+                           participant and eye (1, 2, and both eyes' cells together)
+  orvi-report-group.csv    mean of participant means per eye x disparity (two or more
+                           participants)
+  PREFIX-<participant>.png/.svg, PREFIX-group.png/.svg
+                           mean RT +- standard error against disparity, one line per eye
+and a short summary on standard output.
+
+Options:
+  -o, --output-dir DIR   folder for all outputs (default: the current folder; created
+                         when missing)
+      --csv FILE         cell table path instead of DIR/orvi-report.csv; the slopes and
+                         group tables go next to it as FILE's name + "-slopes.csv" and
+                         "-group.csv"
+      --plot-prefix NAME plot file names start with NAME (default: orvi-report)
+      --no-plots         write no plots
+      --size WxH         plot size, pixels for PNG and points for SVG (default: 800x600)
+      --min-rt MS        leave out correct trials faster than MS milliseconds
+      --sd-cut K         then leave out correct trials more than K sample SDs from the mean
+                         of their cell (participant x eye x disparity), in one pass
+  -h, --help             show this help and exit
+  -V, --version          show the version and exit
+
+Reaction-time figures use the correct trials; accuracy is correct / valid trials. Cancelled
+trials and trials whose click hit no eye are left out of both. Trimming changes the
+reaction-time figures only. Eyes are numbered as in the record file (1, 2). Disparity is the
+rotation from the upright face (viewpoint 5): 0, 45, 90, 135 or 180 degrees.
+
+A trial line (a line that starts with a digit) that does not hold nine numbers, or whose
+values the experiment cannot have written, is reported on standard error as FILE:LINE and
+left out; all other lines (markers, parameters, the column header, notes) are passed over.
+
+Exit status: 0 all input used; 1 a line or file could not be used, a file had no usable
+trial, or an output could not be written (everything usable is still reported); 2 usage error.
+)";
+
+std::ostream& Usage(std::ostream& err, const std::string& message) {
+    err << kProgram << ": " << message << "\n"
+        << "Try 'orvi-report --help' for more information.\n";
+    return err;
+}
+
+bool ParseNumber(const std::string& text, double& value) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
+}
+
+bool ParseSize(const std::string& text, int& width, int& height) {
+    int w = 0;
+    int h = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%dx%d%c", &w, &h, &tail) != 2) {
+        return false;
+    }
+    if (w < kMinPlotSize || w > kMaxPlotSize || h < kMinPlotSize || h > kMaxPlotSize) {
+        return false;
+    }
+    width = w;
+    height = h;
+    return true;
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+    if (dir.empty() || dir == ".") {
+        return name;
+    }
+    return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+// The path without a final ".csv", to which the other tables' suffixes are added.
+std::string CsvStem(const std::string& path) {
+    const std::string ext = ".csv";
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    if (path.size() >= nameStart + ext.size() + 1 &&
+        path.compare(path.size() - ext.size(), ext.size(), ext) == 0) {
+        return path.substr(0, path.size() - ext.size());
+    }
+    return path;
+}
+
+bool EnsureDirectory(const std::string& dir, std::string& error) {
+    struct stat info {};
+    if (::stat(dir.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            return true;
+        }
+        error = "not a folder";
+        return false;
+    }
+    if (::mkdir(dir.c_str(), 0777) == 0) {
+        return true;
+    }
+    error = std::string("cannot create folder (") + std::strerror(errno) + ")";
+    return false;
+}
+
+bool WriteText(const std::string& path, const std::string& text, std::string& error) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        error = std::string("cannot write (") + std::strerror(errno) + ")";
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        error = "cannot write (disk full?)";
+        return false;
+    }
+    return true;
+}
+
+std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+std::string Printf(const char* format, ...) {
+    char text[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return text;
+}
+
+std::string Column(std::optional<double> value, int decimals, int width) {
+    const std::string text = value ? FormatFixed(value, decimals) : std::string("-");
+    return std::string(text.size() < static_cast<std::size_t>(width) ? width - text.size() : 0,
+                       ' ') +
+           text;
+}
+
+// What the stdout tables show of a cell, for a participant or for the group.
+struct TableCell {
+    Descriptives rt;
+    std::optional<double> accuracy;
+};
+
+void PrintTable(std::ostream& out, const std::array<TableCell, kEyeCount * kDisparityCount>& t,
+                const char* nLabel) {
+    out << Printf("  %9s   %13s %7s %3s %9s   %13s %7s %3s %9s\n", "disparity", "eye 1 RT (ms)",
+                  "SE", nLabel, "accuracy", "eye 2 RT (ms)", "SE", nLabel, "accuracy");
+    for (int d = 0; d < kDisparityCount; ++d) {
+        out << Printf("  %5d deg", kDisparities[static_cast<std::size_t>(d)]);
+        for (int e = 0; e < kEyeCount; ++e) {
+            const TableCell& c = t[static_cast<std::size_t>(e * kDisparityCount + d)];
+            out << "   " << Column(c.rt.mean, 2, 13) << " " << Column(c.rt.se, 2, 7)
+                << Printf(" %3d ", c.rt.n) << Column(c.accuracy, 4, 9);
+        }
+        out << "\n";
+    }
+}
+
+std::string TrimmingText(const Trimming& trimming) {
+    if (!trimming.minRt && !trimming.sdCut) {
+        return "none";
+    }
+    std::string text;
+    if (trimming.minRt) {
+        text += Printf("correct trials under %g ms left out", *trimming.minRt);
+    }
+    if (trimming.sdCut) {
+        if (!text.empty()) {
+            text += "; then ";
+        }
+        text += Printf("correct trials more than %g", *trimming.sdCut) +
+                " SD from their cell mean left out (one pass per cell)";
+    }
+    return text;
+}
+
+PlotData MakePlotData(const std::string& title,
+                      const std::array<TableCell, kEyeCount * kDisparityCount>& table) {
+    PlotData data;
+    data.title = title;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const TableCell& c = table[i];
+        if (c.rt.mean) {
+            data.eyes[i / kDisparityCount].push_back(
+                {static_cast<double>(kDisparities[i % kDisparityCount]), *c.rt.mean,
+                 c.rt.se.value_or(0.0)});
+        }
+    }
+    return data;
+}
+
+}  // namespace
+
+int ParseReportArguments(const std::vector<std::string>& args, ReportOptions& options,
+                         std::ostream& out, std::ostream& err) {
+    bool onlyFiles = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
+            options.files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            onlyFiles = true;
+            continue;
+        }
+        if (arg == "-h" || arg == "--help") {
+            out << kUsage;
+            return kExitOk;
+        }
+        if (arg == "-V" || arg == "--version") {
+            out << kProgram << " " << ORVI_REPORT_VERSION << "\n";
+            return kExitOk;
+        }
+        if (arg == "--no-plots") {
+            options.plots = false;
+            continue;
+        }
+        // Options with a value: "--name value" or "--name=value".
+        std::string name = arg;
+        std::string value;
+        bool hasValue = false;
+        const std::size_t eq = arg.find('=');
+        if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            hasValue = true;
+        }
+        static const char* const kValued[] = {"-o",     "--output-dir", "--csv",   "--plot-prefix",
+                                              "--size", "--min-rt",     "--sd-cut"};
+        bool known = false;
+        for (const char* option : kValued) {
+            known = known || name == option;
+        }
+        if (!known) {
+            Usage(err, "unknown option '" + arg + "'");
+            return kExitUsage;
+        }
+        if (!hasValue) {
+            if (i + 1 >= args.size()) {
+                Usage(err, "option '" + name + "' needs a value");
+                return kExitUsage;
+            }
+            value = args[++i];
+        }
+        double number = 0.0;
+        if (name == "-o" || name == "--output-dir") {
+            if (value.empty()) {
+                Usage(err, "empty output folder");
+                return kExitUsage;
+            }
+            options.outputDir = value;
+        } else if (name == "--csv") {
+            if (value.empty()) {
+                Usage(err, "empty CSV file name");
+                return kExitUsage;
+            }
+            options.csvPath = value;
+        } else if (name == "--plot-prefix") {
+            if (value.empty() || value.find('/') != std::string::npos) {
+                Usage(err, "plot prefix '" + value + "' must be a non-empty name without '/'");
+                return kExitUsage;
+            }
+            options.plotPrefix = value;
+        } else if (name == "--size") {
+            if (!ParseSize(value, options.width, options.height)) {
+                Usage(err, "plot size '" + value + "' is not WIDTHxHEIGHT with both from " +
+                               std::to_string(kMinPlotSize) + " to " +
+                               std::to_string(kMaxPlotSize));
+                return kExitUsage;
+            }
+        } else if (name == "--min-rt") {
+            if (!ParseNumber(value, number) || number < 0.0) {
+                Usage(err, "--min-rt '" + value + "' is not a number of milliseconds >= 0");
+                return kExitUsage;
+            }
+            options.trimming.minRt = number;
+        } else {
+            if (!ParseNumber(value, number) || number <= 0.0) {
+                Usage(err, "--sd-cut '" + value + "' is not a number > 0");
+                return kExitUsage;
+            }
+            options.trimming.sdCut = number;
+        }
+    }
+    if (options.files.empty()) {
+        Usage(err, "no record file given");
+        return kExitUsage;
+    }
+    return -1;
+}
+
+int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              FileSystem& files) {
+    ReportOptions options;
+    const int parsed = ParseReportArguments(args, options, out, err);
+    if (parsed >= 0) {
+        return parsed;
+    }
+    int status = kExitOk;
+
+    const std::vector<std::string> ids = ParticipantIds(options.files);
+    std::vector<ParticipantReport> participants;
+    std::vector<std::string> withoutData;
+    int readable = 0;
+    for (std::size_t i = 0; i < options.files.size(); ++i) {
+        const ParticipantFile file = ReadParticipantFile(files, options.files[i]);
+        if (!file.readable) {
+            err << file.path << ": " << file.readError << "\n";
+            status = kExitInputProblem;
+            continue;
+        }
+        ++readable;
+        for (const LineProblem& problem : file.problems) {
+            err << file.path << ":" << problem.line << ": " << problem.message << "\n";
+            status = kExitInputProblem;
+        }
+        ParticipantReport report;
+        report.id = ids[i];
+        report.counts = file.Counts();
+        if (report.counts.valid == 0) {
+            withoutData.push_back(file.path);
+            status = kExitInputProblem;
+            continue;
+        }
+        report.cells = SummarizeCells(file.trials, options.trimming);
+        report.slopes = FitSlopes(report.cells);
+        participants.push_back(std::move(report));
+    }
+
+    out << kProgram << " " << ORVI_REPORT_VERSION << ": " << options.files.size()
+        << (options.files.size() == 1 ? " file, " : " files, ") << participants.size()
+        << (participants.size() == 1 ? " participant" : " participants") << " with data\n";
+    out << "Eyes as numbered in the record file; disparity = rotation from upright (deg).\n"
+        << "RT: correct trials; accuracy: correct / valid; cancelled and no-eye trials left "
+           "out.\n"
+        << "Trimming: " << TrimmingText(options.trimming) << "\n";
+
+    if (!participants.empty()) {
+        out << "\n"
+            << Printf("%-20s %6s %6s %6s %9s %7s   %-13s %7s %7s %7s\n", "participant", "trials",
+                      "valid", "misses", "cancelled", "correct", "slope ms/deg:", "eye 1", "eye 2",
+                      "both");
+        for (const ParticipantReport& p : participants) {
+            out << Printf("%-20s %6d %6d %6d %9d %7d   %13s", p.id.c_str(), p.counts.trials,
+                          p.counts.valid, p.counts.misses, p.counts.cancelled, p.counts.correct, "")
+                << " " << Column(p.slopes.eye[0].slope, 4, 7) << " "
+                << Column(p.slopes.eye[1].slope, 4, 7) << " " << Column(p.slopes.both.slope, 4, 7)
+                << "\n";
+        }
+    }
+
+    GroupTable group{};
+    const bool pooled = participants.size() >= 2;
+    std::array<TableCell, kEyeCount * kDisparityCount> shown{};
+    if (pooled) {
+        std::vector<CellTable> tables;
+        for (const ParticipantReport& p : participants) {
+            tables.push_back(p.cells);
+        }
+        group = PoolParticipants(tables);
+        for (std::size_t i = 0; i < group.size(); ++i) {
+            shown[i] = {group[i].rt, group[i].accuracy};
+        }
+        out << "\nGroup: mean of participant means (N = participants with data in the cell)\n";
+        PrintTable(out, shown, "N");
+        out << "  slope, mean of participant slopes (ms/deg):";
+        static const char* const kNames[] = {"eye 1", "eye 2", "both"};
+        for (int k = 0; k < 3; ++k) {
+            std::vector<double> slopes;
+            for (const ParticipantReport& p : participants) {
+                const LineFit& fit =
+                    k < 2 ? p.slopes.eye[static_cast<std::size_t>(k)] : p.slopes.both;
+                if (fit.slope) {
+                    slopes.push_back(*fit.slope);
+                }
+            }
+            const Descriptives d = Describe(slopes);
+            out << (k == 0 ? " " : ", ") << kNames[k] << " " << Column(d.mean, 4, 0) << " (N "
+                << d.n << ")";
+        }
+        out << "\n";
+    } else if (participants.size() == 1) {
+        const ParticipantReport& p = participants.front();
+        for (std::size_t i = 0; i < p.cells.size(); ++i) {
+            shown[i] = {p.cells[i].rt, p.cells[i].accuracy};
+        }
+        out << "\n" << p.id << " (n = correct trials)\n";
+        PrintTable(out, shown, "n");
+    }
+
+    if (!withoutData.empty()) {
+        out << "\nNo usable trial in:";
+        for (const std::string& path : withoutData) {
+            out << " " << path;
+        }
+        out << "\n";
+    }
+
+    // Outputs.
+    std::string error;
+    if (!EnsureDirectory(options.outputDir, error)) {
+        err << options.outputDir << ": " << error << "\n";
+        return kExitInputProblem;
+    }
+    const std::string csvPath =
+        options.csvPath.empty() ? JoinPath(options.outputDir, "orvi-report.csv") : options.csvPath;
+    std::vector<std::pair<std::string, std::string>> tables = {
+        {csvPath, FormatCellsCsv(participants)},
+        {CsvStem(csvPath) + "-slopes.csv", FormatSlopesCsv(participants)},
+    };
+    if (pooled) {
+        tables.push_back({CsvStem(csvPath) + "-group.csv", FormatGroupCsv(group)});
+    }
+    std::vector<std::string> written;
+    for (const auto& [path, text] : tables) {
+        if (WriteText(path, text, error)) {
+            written.push_back(path);
+        } else {
+            err << path << ": " << error << "\n";
+            status = kExitInputProblem;
+        }
+    }
+
+    int plotCount = 0;
+    if (options.plots) {
+        std::vector<std::pair<std::string, PlotData>> plots;
+        for (const ParticipantReport& p : participants) {
+            std::array<TableCell, kEyeCount * kDisparityCount> table{};
+            for (std::size_t i = 0; i < p.cells.size(); ++i) {
+                table[i] = {p.cells[i].rt, p.cells[i].accuracy};
+            }
+            plots.push_back({p.id, MakePlotData("Participant " + p.id, table)});
+        }
+        if (pooled) {
+            plots.push_back(
+                {"group", MakePlotData("Group: mean of " + std::to_string(participants.size()) +
+                                           " participant means",
+                                       shown)});
+        }
+        for (const auto& [name, data] : plots) {
+            const std::string stem = JoinPath(options.outputDir, options.plotPrefix + "-" + name);
+            for (PlotFormat format : {PlotFormat::Png, PlotFormat::Svg}) {
+                const std::string path = stem + (format == PlotFormat::Png ? ".png" : ".svg");
+                if (WritePlot(data, format, path, options.width, options.height, error)) {
+                    ++plotCount;
+                } else {
+                    err << path << ": " << error << "\n";
+                    status = kExitInputProblem;
+                }
+            }
+        }
+    }
+
+    if (!written.empty() || plotCount > 0) {
+        out << "\nWrote:";
+        for (const std::string& path : written) {
+            out << " " << path;
+        }
+        if (plotCount > 0) {
+            out << " and " << plotCount << " plots "
+                << JoinPath(options.outputDir, options.plotPrefix + "-*.png/.svg");
+        }
+        out << "\n";
+    }
+    return status;
+}

@@ -1,0 +1,106 @@
+#include "ReportTables.h"
+
+#include <cstdio>
+#include <set>
+
+namespace {
+
+constexpr int kMsDecimals = 2;
+constexpr int kAccuracyDecimals = 4;
+constexpr int kSlopeDecimals = 4;
+
+const char* const kEyeNames[] = {"1", "2", "both"};
+
+std::string Fit(const LineFit& fit) {
+    return std::to_string(fit.points) + "," + FormatFixed(fit.slope, kSlopeDecimals) + "," +
+           FormatFixed(fit.intercept, kMsDecimals);
+}
+
+std::string RtColumns(const Descriptives& rt) {
+    return FormatFixed(rt.mean, kMsDecimals) + "," + FormatFixed(rt.median, kMsDecimals) + "," +
+           FormatFixed(rt.sd, kMsDecimals) + "," + FormatFixed(rt.se, kMsDecimals);
+}
+
+}  // namespace
+
+std::string FormatFixed(std::optional<double> value, int decimals) {
+    if (!value) {
+        return std::string();
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, *value);
+    std::string result = text;
+    if (result.size() > 1 && result[0] == '-' &&
+        result.find_first_not_of("-0.") == std::string::npos) {
+        result.erase(0, 1);
+    }
+    return result;
+}
+
+std::string FormatCellsCsv(const std::vector<ParticipantReport>& participants) {
+    std::string csv =
+        "participant,eye,disparity_deg,n_valid,n_correct,accuracy,n_rt,n_trimmed,"
+        "mean_rt_ms,median_rt_ms,sd_rt_ms,se_rt_ms\n";
+    for (const ParticipantReport& p : participants) {
+        for (const Cell& cell : p.cells) {
+            csv += p.id + "," + std::to_string(cell.eye) + "," + std::to_string(cell.disparity) +
+                   "," + std::to_string(cell.valid) + "," + std::to_string(cell.correct) + "," +
+                   FormatFixed(cell.accuracy, kAccuracyDecimals) + "," + std::to_string(cell.rt.n) +
+                   "," + std::to_string(cell.trimmed) + "," + RtColumns(cell.rt) + "\n";
+        }
+    }
+    return csv;
+}
+
+std::string FormatGroupCsv(const GroupTable& group) {
+    std::string csv =
+        "eye,disparity_deg,n_participants,mean_rt_ms,median_rt_ms,sd_rt_ms,se_rt_ms,"
+        "n_accuracy,mean_accuracy\n";
+    for (const GroupCell& cell : group) {
+        csv += std::to_string(cell.eye) + "," + std::to_string(cell.disparity) + "," +
+               std::to_string(cell.rt.n) + "," + RtColumns(cell.rt) + "," +
+               std::to_string(cell.accuracyN) + "," +
+               FormatFixed(cell.accuracy, kAccuracyDecimals) + "\n";
+    }
+    return csv;
+}
+
+std::string FormatSlopesCsv(const std::vector<ParticipantReport>& participants) {
+    std::string csv = "participant,eye,n_cells,slope_ms_per_deg,intercept_ms\n";
+    for (const ParticipantReport& p : participants) {
+        csv += p.id + "," + kEyeNames[0] + "," + Fit(p.slopes.eye[0]) + "\n";
+        csv += p.id + "," + kEyeNames[1] + "," + Fit(p.slopes.eye[1]) + "\n";
+        csv += p.id + "," + kEyeNames[2] + "," + Fit(p.slopes.both) + "\n";
+    }
+    return csv;
+}
+
+std::vector<std::string> ParticipantIds(const std::vector<std::string>& paths) {
+    std::set<std::string> taken = {"group"};
+    std::vector<std::string> ids;
+    for (const std::string& path : paths) {
+        const std::size_t slash = path.find_last_of('/');
+        std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+        const std::size_t dot = base.find_last_of('.');
+        if (dot != std::string::npos && dot > 0) {
+            base.erase(dot);
+        }
+        for (char& c : base) {
+            const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                              (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
+            if (!safe) {
+                c = '_';
+            }
+        }
+        if (base.empty()) {
+            base = "participant";
+        }
+        std::string id = base;
+        for (int k = 2; taken.count(id) != 0; ++k) {
+            id = base + "_" + std::to_string(k);
+        }
+        taken.insert(id);
+        ids.push_back(id);
+    }
+    return ids;
+}
