@@ -32,6 +32,12 @@ demo: build
 	@scripts/install-deps.sh demo
 	scripts/demo.sh $(BUILD)
 
+# Measures the built program from outside on Xvfb (photodiode and button box): a table on
+# stdout, every trial's raw times in bench-out/. Options: make bench BENCH_ARGS="--runs 4".
+bench: deps build
+	@scripts/install-deps.sh bench
+	@bench/run.sh $(BUILD) $(BENCH_ARGS)
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 

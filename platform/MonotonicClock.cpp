@@ -14,12 +14,18 @@ double MonotonicClock::NowMs() {
 
 void MonotonicClock::SleepUntilMs(double deadlineMs) {
     if (!(deadlineMs > 0)) return;
-    const double seconds = std::floor(deadlineMs / 1000.0);
+    // A sleeper wakes tens of microseconds late, more on a busy or virtual machine: sleep to
+    // just short of the deadline and spin the rest.
+    const double wakeMs = deadlineMs - kSpinMs;
+    const double seconds = std::floor(wakeMs / 1000.0);
     timespec ts{};
     ts.tv_sec = static_cast<time_t>(seconds);
-    ts.tv_nsec = static_cast<long>((deadlineMs - seconds * 1000.0) * 1.0e6);
+    ts.tv_nsec = static_cast<long>((wakeMs - seconds * 1000.0) * 1.0e6);
     if (ts.tv_nsec >= 1000000000L) ts.tv_nsec = 999999999L;
+    if (ts.tv_nsec < 0) ts.tv_nsec = 0;
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+    }
+    while (NowMs() < deadlineMs) {
     }
 }
 

@@ -4,8 +4,9 @@
 class MonotonicClock {
   public:
     static double NowMs();
-    // Sleeps until the clock reads deadlineMs (absolute), to within the kernel's wake-up latency.
+    // Returns once the clock reads deadlineMs (absolute): sleeps, then spins the last kSpinMs.
     static void SleepUntilMs(double deadlineMs);
+    static constexpr double kSpinMs = 0.25;
     // Asks the kernel for the tightest timer slack on this thread (default is 50 us).
     static void TightenTimerSlack();
 };

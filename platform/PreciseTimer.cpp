@@ -11,11 +11,20 @@ PreciseTimer::PreciseTimer(std::function<void()> onFire, QObject* parent)
     connect(&m_timer, &QTimer::timeout, this, &PreciseTimer::wake);
 }
 
-void PreciseTimer::start(int delayMs) {
+void PreciseTimer::start(int delayMs) { start(delayMs, MonotonicClock::NowMs()); }
+
+void PreciseTimer::start(int delayMs, double fromMs) {
     if (delayMs < 0) delayMs = 0;
-    m_deadlineMs = MonotonicClock::NowMs() + delayMs;
+    m_deadlineMs = fromMs + delayMs;
     m_active = true;
-    const double early = delayMs - kFinalWaitMs;
+    const double early = m_deadlineMs - MonotonicClock::NowMs() - kFinalWaitMs;
+    m_timer.start(early > 0 ? static_cast<int>(std::floor(early)) : 0);
+}
+
+void PreciseTimer::advance(double ms) {
+    if (!m_active || !(ms > 0)) return;
+    m_deadlineMs -= ms;
+    const double early = m_deadlineMs - MonotonicClock::NowMs() - kFinalWaitMs;
     m_timer.start(early > 0 ? static_cast<int>(std::floor(early)) : 0);
 }
 

@@ -14,8 +14,12 @@ class PreciseTimer : public QObject {
 
     explicit PreciseTimer(std::function<void()> onFire, QObject* parent = nullptr);
 
+    // Fires delayMs after fromMs (MonotonicClock), or after now.
+    void start(int delayMs, double fromMs);
     void start(int delayMs);
     void stop();
+    // Moves a running timer's deadline earlier by ms (at most to now).
+    void advance(double ms);
     bool isActive() const { return m_active; }
     double deadlineMs() const { return m_deadlineMs; }
 

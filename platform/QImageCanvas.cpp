@@ -54,6 +54,19 @@ QImageCanvas::QImageCanvas(int width, int height) { resize(width, height); }
 void QImageCanvas::resize(int width, int height) {
     image_ = QImage(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
     image_.fill(QColor(200, 200, 200));
+    changes_ = QRegion(image_.rect());
+}
+
+// Generous by a pen's width: round caps and the stroke's rounding reach past the box.
+void QImageCanvas::changed(const QRect& area) {
+    constexpr int kMargin = 8;
+    changes_ += area.normalized().adjusted(-kMargin, -kMargin, kMargin, kMargin) & image_.rect();
+}
+
+QRegion QImageCanvas::takeChanges() {
+    QRegion taken;
+    std::swap(taken, changes_);
+    return taken;
 }
 
 int QImageCanvas::width() const { return image_.width(); }
@@ -62,6 +75,7 @@ int QImageCanvas::height() const { return image_.height(); }
 void QImageCanvas::fillRect(int left, int top, int right, int bottom, Rgb colour) {
     Painter p(image_);
     p.fillRect(QRect(left, top, right - left, bottom - top), ToQColor(colour));
+    changed(QRect(left, top, right - left, bottom - top));
 }
 
 void QImageCanvas::ellipse(int left, int top, int right, int bottom, Rgb fill, int penWidth) {
@@ -69,6 +83,8 @@ void QImageCanvas::ellipse(int left, int top, int right, int bottom, Rgb fill, i
     p.setPen(BlackPen(penWidth));
     p.setBrush(ToQColor(fill));
     p.drawEllipse(OutlineBox(left, top, right, bottom));
+    changed(QRect(left, top, right - left, bottom - top)
+                .adjusted(-penWidth, -penWidth, penWidth, penWidth));
 }
 
 void QImageCanvas::rectangle(int left, int top, int right, int bottom, Rgb fill) {
@@ -76,6 +92,7 @@ void QImageCanvas::rectangle(int left, int top, int right, int bottom, Rgb fill)
     p.setPen(QPen(Qt::black, 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     p.setBrush(ToQColor(fill));
     p.drawRect(QRect(left, top, right - left - 1, bottom - top - 1));
+    changed(QRect(left, top, right - left, bottom - top));
 }
 
 void QImageCanvas::polyline(const std::vector<PixelPoint>& points, int penWidth) {
@@ -85,6 +102,7 @@ void QImageCanvas::polyline(const std::vector<PixelPoint>& points, int penWidth)
     Painter p(image_);
     p.setPen(BlackPen(penWidth));
     p.drawPolyline(polygon);
+    changed(polygon.boundingRect().adjusted(-penWidth, -penWidth, penWidth, penWidth));
 }
 
 void QImageCanvas::arc(int left, int top, int right, int bottom, PixelPoint start, PixelPoint end,
@@ -98,6 +116,8 @@ void QImageCanvas::arc(int left, int top, int right, int bottom, PixelPoint star
     p.setPen(BlackPen(penWidth));
     p.drawArc(OutlineBox(left, top, right, bottom), static_cast<int>(std::lround(from)),
               static_cast<int>(std::lround(span)));
+    changed(QRect(left, top, right - left, bottom - top)
+                .adjusted(-penWidth, -penWidth, penWidth, penWidth));
 }
 
 // Scanline span fill straight on the framebuffer: the face onset is timed, and this is the
@@ -122,6 +142,7 @@ void QImageCanvas::floodFill(int x, int y, Rgb target, Rgb fill) {
     std::vector<Seed> stack;
     stack.reserve(1024);
     stack.push_back({x, y});
+    int minX = x, maxX = x, minY = y, maxY = y;
 
     while (!stack.empty()) {
         const Seed s = stack.back();
@@ -133,6 +154,10 @@ void QImageCanvas::floodFill(int x, int y, Rgb target, Rgb fill) {
         while (lx > 0 && isTarget(r, lx - 1)) --lx;
         while (rx + 1 < w && isTarget(r, rx + 1)) ++rx;
         for (int i = lx; i <= rx; ++i) r[i] = paint;
+        minX = std::min(minX, lx);
+        maxX = std::max(maxX, rx);
+        minY = std::min(minY, s.y);
+        maxY = std::max(maxY, s.y);
 
         // One seed per run of target pixels directly above and below the span (4-connected:
         // no diagonal reach past its ends).
@@ -150,6 +175,7 @@ void QImageCanvas::floodFill(int x, int y, Rgb target, Rgb fill) {
             }
         }
     }
+    changed(QRect(QPoint(minX, minY), QPoint(maxX, maxY)));
 }
 
 // A fixed pixel size keeps the status box the same on every screen resolution and DPI setting.
@@ -167,7 +193,9 @@ void QImageCanvas::text(int x, int y, const std::string& utf8) {
     p.setFont(StatusFont());
     const QFontMetrics fm = p.fontMetrics();
     // Opaque white behind the glyphs, as a fresh paint context draws text.
-    p.fillRect(QRect(x, y, fm.horizontalAdvance(s), fm.height()), Qt::white);
+    const QRect background(x, y, fm.horizontalAdvance(s), fm.height());
+    p.fillRect(background, Qt::white);
     p.setPen(Qt::black);
     p.drawText(x, y + fm.ascent(), s);
+    changed(background | fm.boundingRect(s).translated(x, y + fm.ascent()));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRegion>
 
 #include "Canvas.h"
 
@@ -27,6 +28,12 @@ public:
     void floodFill(int x, int y, Rgb target, Rgb fill) override;
     void text(int x, int y, const std::string& utf8) override;
 
-private:
+    // Where the drawing since the last call may have changed pixels; clears it.
+    QRegion takeChanges();
+
+  private:
+    void changed(const QRect& area);
+
     QImage image_;
+    QRegion changes_;
 };

@@ -10,7 +10,8 @@
 #include <cmath>
 #include <cstring>
 #include <sstream>
-#include <thread>
+
+#include "MonotonicClock.h"
 
 namespace {
 
@@ -227,35 +228,18 @@ void SdlSoundDevice::deliverCompletion(std::uint64_t token) {
 
 void SdlSoundDevice::beep(int frequencyHz, int lengthMs) {
     if (lengthMs <= 0) return;
-    const auto start = std::chrono::steady_clock::now();
-    const auto length = std::chrono::milliseconds(lengthMs);
-    if (m_device == 0) {
-        std::this_thread::sleep_until(start + length);
-        return;
-    }
-
-    {
-        std::lock_guard<std::mutex> lock(m_beepMutex);
-        m_beepFinished = false;
-    }
-    SDL_LockAudioDevice(m_device);
-    m_beepTotal = (static_cast<std::int64_t>(lengthMs) * m_rate + 500) / 1000;
-    m_beepIndex = 0;
-    m_beepStep = kTwoPi * std::max(frequencyHz, 0) / m_rate;
-    SDL_UnlockAudioDevice(m_device);
-
-    // The callback signals when it has taken the last tone sample. The deadline only matters
-    // if the device stops asking for data.
-    std::unique_lock<std::mutex> lock(m_beepMutex);
-    const bool finished = m_beepDone.wait_until(
-        lock, start + length + std::chrono::milliseconds(500), [this] { return m_beepFinished; });
-    lock.unlock();
-    if (!finished) {
+    // The beep's end paces the face delay, so it is kept on the clock, not on the audio
+    // callbacks: those take the tone in whole buffers, a buffer early or late and faster or
+    // slower than the clock. The tone itself is rendered to the exact sample count.
+    const double end = MonotonicClock::NowMs() + lengthMs;
+    if (m_device != 0) {
         SDL_LockAudioDevice(m_device);
-        m_beepTotal = 0;
+        m_beepTotal = (static_cast<std::int64_t>(lengthMs) * m_rate + 500) / 1000;
         m_beepIndex = 0;
+        m_beepStep = kTwoPi * std::max(frequencyHz, 0) / m_rate;
         SDL_UnlockAudioDevice(m_device);
     }
+    MonotonicClock::SleepUntilMs(end);
 }
 
 long SdlSoundDevice::cueFrames(const std::string& alias) const {
@@ -303,7 +287,6 @@ void SdlSoundDevice::render(std::int16_t* out, int frames) {
         }
     }
 
-    bool beepEnded = false;
     if (m_beepIndex < m_beepTotal) {
         const std::int64_t n = std::min<std::int64_t>(frames, m_beepTotal - m_beepIndex);
         const double amplitude = kBeepAmplitude * 32767.0;
@@ -316,16 +299,7 @@ void SdlSoundDevice::render(std::int16_t* out, int frames) {
             }
         }
         m_beepIndex += n;
-        beepEnded = m_beepIndex == m_beepTotal;
     }
 
-    // Counted before the beep is released, so the waiter sees the frames that carried it.
     m_framesRendered.fetch_add(total);
-    if (beepEnded) {
-        {
-            std::lock_guard<std::mutex> lock(m_beepMutex);
-            m_beepFinished = true;
-        }
-        m_beepDone.notify_all();
-    }
 }

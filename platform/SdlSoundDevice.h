@@ -2,12 +2,10 @@
 
 #include <QObject>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -94,10 +92,6 @@ class SdlSoundDevice : public QObject, public SoundDevice {
     std::uint64_t m_deliveringToken = 0;
     bool m_delivering = false;
     bool m_adopted = false;
-
-    std::mutex m_beepMutex;
-    std::condition_variable m_beepDone;
-    bool m_beepFinished = false;
 
     std::atomic<std::int64_t> m_cueStartNs{-1};
     std::atomic<std::uint64_t> m_framesRendered{0};

@@ -50,7 +50,7 @@ void COrviView::OnTrialStart() {
         m_nViewpoint = m_experiment.m_nCurViewpoint;
         m_nTargetEye = m_experiment.m_nCurEye;
         m_nFaceMode = FACE_NONE;
-        m_host.Trace("start", m_host.NowMs());
+        m_host.Trace("start", m_host.InputTimeMs());  // the beep delay counts from here
         m_host.Invalidate(false);
         m_host.SetTimer(TIMER_TRIAL, NonNegative(m_experiment.m_nBeepDelay));
         m_nCancelDepth = 0;
@@ -136,6 +136,12 @@ void COrviView::OnTimer(int id) {
                 m_host.Trace("beep_end", m_host.NowMs());
                 m_nState = STATE_WAIT_FACE;
                 m_host.SetTimer(TIMER_TRIAL, NonNegative(m_experiment.m_nFaceDelay));
+                // The onset frame is known from here on: announcing it lets the host draw it
+                // during the face delay, so that the onset only has to show it.
+                SceneState onset = Scene();
+                onset.faceMode = FACE_PLAIN;
+                onset.redrawFace = 1;
+                m_host.PrepareFrame(onset, TIMER_TRIAL);
             } else if (m_nState == STATE_WAIT_FACE) {
                 m_nFaceMode = FACE_PLAIN;
                 m_bRedrawFace = 1;
@@ -171,7 +177,7 @@ bool COrviView::HitsEye(int eye, int x, int y) const {
 void COrviView::OnLButtonDown(int x, int y) {
     switch (m_nState) {
         case STATE_WAIT_RESPONSE: {
-            m_clkResponse = m_host.NowMs();
+            m_clkResponse = m_host.InputTimeMs();
             m_experiment.m_dReactionTime = m_clkResponse - m_clkOnset;
             StopCues();
             m_host.Trace("cue_first_sample", m_sound.lastCueStartMs());
@@ -246,7 +252,7 @@ void COrviView::StopCues() { m_sound.sendCommand("stop all"); }
 
 void COrviView::CloseCues() { m_sound.sendCommand("close all"); }
 
-void COrviView::DrawScene(Canvas& canvas) {
+SceneState COrviView::Scene() const {
     SceneState scene{};
     scene.faceMode = m_nFaceMode;
     scene.redrawFace = m_bRedrawFace;
@@ -259,11 +265,20 @@ void COrviView::DrawScene(Canvas& canvas) {
         scene.eyeY[eye] = m_nEyeY[eye];
     }
     scene.eyeRadius = m_nEyeRadius;
-    FaceRenderer::Draw(canvas, scene);
-    m_bRedrawFace = scene.redrawFace;
+    return scene;
+}
+
+void COrviView::TakeDrawnScene(const SceneState& drawn) {
+    m_bRedrawFace = drawn.redrawFace;
     for (int eye = 0; eye < 2; ++eye) {
-        m_nEyeX[eye] = scene.eyeX[eye];
-        m_nEyeY[eye] = scene.eyeY[eye];
+        m_nEyeX[eye] = drawn.eyeX[eye];
+        m_nEyeY[eye] = drawn.eyeY[eye];
     }
-    m_nEyeRadius = scene.eyeRadius;
+    m_nEyeRadius = drawn.eyeRadius;
+}
+
+void COrviView::DrawScene(Canvas& canvas) {
+    SceneState scene = Scene();
+    FaceRenderer::Draw(canvas, scene);
+    TakeDrawnScene(scene);
 }

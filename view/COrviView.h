@@ -3,6 +3,7 @@
 #include "CExperiment.h"
 
 class Canvas;
+struct SceneState;
 class SoundDevice;
 class ViewHost;
 
@@ -36,6 +37,10 @@ class COrviView {
     bool OnSetCursor();
 
     void DrawScene(Canvas& canvas);
+    // DrawScene in two halves, for a host that draws a frame ahead: what a paint would draw
+    // now, and taking back what a drawn scene hands back (eye places, face drawn).
+    SceneState Scene() const;
+    void TakeDrawnScene(const SceneState& drawn);
 
     // Cues.
     void OpenCues();

@@ -20,8 +20,9 @@ public:
     // Receives completion codes on the UI thread.
     virtual void setNotifyHandler(std::function<void(int code)> handler) = 0;
 
-    // Synchronous tone: returns once lengthMs of it has played (or that long has passed when
-    // there is no device). lengthMs <= 0 returns at once.
+    // Synchronous tone of exactly lengthMs of samples: returns lengthMs after the call on the
+    // monotonic clock (the face delay counts from there), with or without a device; the output
+    // stream's own latency comes on top of what is heard. lengthMs <= 0 returns at once.
     virtual void beep(int frequencyHz, int lengthMs) = 0;
 
     // Monotonic ms at which the latest play's first sample went to the device; -1 when unknown.

@@ -1,105 +1,149 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <deque>
-#include <memory>
-#include <optional>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "CExperiment.h"
-#include "ExperimentPlatform.h"
-#include "FileSystem.h"
 #include "PosixFileSystem.h"
 
-// 2023-11-14 22:13:20 UTC, a Tuesday; the tests run with TZ=UTC0.
+namespace fs = std::filesystem;
+
+// 2023-11-14 22:13:20 UTC, a Tuesday. Markers carry local time: pinned to UTC.
 constexpr std::time_t kT0 = 1700000000;
+inline const bool kUtc = (setenv("TZ", "UTC0", 1), tzset(), true);
 
 // What the fake platform throws instead of ending the process.
-struct ProcessExit {
-    int code;
-};
+struct ProcessExit {};
 
+// Answers the dialogs from a script (an unexpected file dialog throws) and logs the messages.
 class FakePlatform : public ExperimentPlatform {
   public:
     std::string program;  // empty: no settings file
     std::time_t now = kT0;
-    std::deque<std::optional<std::string>> choices;  // nullopt cancels the dialog
-    std::deque<bool> answers;
+    std::deque<std::string> choices;     // answers of the record-file dialog; "" cancels it
+    int noes = 0;                        // how many continue questions are answered no before a yes
     std::vector<std::string> questions;  // "text|caption"
-    std::vector<std::pair<std::string, MessageIcon>> messages;
-    bool realExit = false;  // end the process for real (death tests): message to stderr
+    std::vector<std::string> messages;   // "stop text", "information text", "exit 1"
+    bool realExit = false;  // end the process for real (death tests), messages to stderr
 
     std::string programPath() override { return program; }
     std::time_t calendarTime() override { return now; }
-    bool chooseRecordFile(std::string& path) override;
-    bool askYesNo(const std::string& text, const std::string& caption) override;
-    void showMessage(const std::string& text, MessageIcon icon) override;
-    [[noreturn]] void exitProcess(int code) override;
-};
-
-// A folder under /tmp, removed with its content.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-    const std::string& path() const { return m_path; }
-
-  private:
-    std::string m_path;
-};
-
-// Real files, with every operation logged and any one of them made to fail.
-class FailingFileSystem : public FileSystem {
-  public:
-    int failAt = -1;               // index of the operation that fails, -1 for none
-    std::vector<std::string> log;  // one entry per operation, e.g. "append", "rename"
-
-    ReadResult readFile(const std::string& path, std::string& content) override;
-    bool canOpenForReading(const std::string& path) override;
-    std::unique_ptr<RecordStream> open(const std::string& path, OpenMode mode) override;
-    bool remove(const std::string& path) override;
-    bool rename(const std::string& from, const std::string& to) override;
-    bool syncDirectory(const std::string& path) override;
-
-    // Logs the operation; false when it is the one to fail.
-    bool Next(const std::string& what);
-
-  private:
-    PosixFileSystem m_real;
-};
-
-std::string ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::string& bytes);
-bool Exists(const std::string& path);
-std::string DataFile(const std::string& name);
-
-// Makes one trial: the click's eye (-1 none) and reaction time, stored and advanced.
-int Play(CExperiment& experiment, int response, double reactionTime);
-
-// Chooses the path in the dialog, answers yes if asked to continue, and starts the run.
-void StartRunOn(CExperiment& experiment, FakePlatform& platform, const std::string& path);
-
-// Runs a call that must end the process through the fake platform: "<code> <icon> <message>",
-// or "no exit".
-template <class Call>
-std::string Ending(FakePlatform& platform, Call call) {
-    platform.messages.clear();
-    try {
-        call();
-    } catch (const ProcessExit& exit) {
-        std::string text = std::to_string(exit.code);
-        for (const auto& [message, icon] : platform.messages) {
-            text += (icon == MessageIcon::Stop ? " stop " : " information ") + message;
-        }
-        return text;
+    bool chooseRecordFile(std::string& path) override {
+        path = choices.at(0);
+        choices.pop_front();
+        return !path.empty();
     }
-    return "no exit";
+    bool askYesNo(const std::string& text, const std::string& caption) override {
+        questions.push_back(text + "|" + caption);
+        return noes-- <= 0;
+    }
+    void showMessage(const std::string& text, MessageIcon icon) override {
+        messages.push_back((icon == MessageIcon::Stop ? "stop " : "information ") + text);
+        if (realExit) std::fprintf(stderr, "%s\n", messages.back().c_str());
+    }
+    [[noreturn]] void exitProcess(int code) override {
+        if (realExit) std::exit(code);
+        messages.push_back("exit " + std::to_string(code));
+        throw ProcessExit{};
+    }
+};
+
+// A fresh folder under /tmp, removed with its content.
+struct TempDir {
+    TempDir() {
+        if (!mkdtemp(path.data())) throw std::runtime_error(path);
+    }
+    ~TempDir() { fs::remove_all(path); }
+    TempDir(const TempDir&) = delete;
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+    std::string path = "/tmp/orvi-exp-XXXXXX";
+};
+
+// Real files, every operation logged ("read", "open:<path>", "append", ...) and the one at
+// index failAt made to fail.
+class FailingFileSystem : public PosixFileSystem {
+    using Real = PosixFileSystem;
+    using Path = const std::string&;
+
+    struct Stream : RecordStream {
+        Stream(FailingFileSystem& f, RecordStream* r) : files(f), real(r) {}
+        bool append(Path bytes) override { return files.Next("append") && real->append(bytes); }
+        bool close() override { return real->close(); }
+        FailingFileSystem& files;
+        std::unique_ptr<RecordStream> real;
+    };
+
+  public:
+    int failAt = -1;
+    std::vector<std::string> log;
+
+    bool Next(Path what) {
+        log.push_back(what);
+        return static_cast<int>(log.size()) - 1 != failAt;
+    }
+    ReadResult readFile(Path p, std::string& c) override {
+        return Next("read") ? Real::readFile(p, c) : ReadResult::Error;
+    }
+    bool canOpenForReading(Path p) override { return Next("probe") && Real::canOpenForReading(p); }
+    std::unique_ptr<RecordStream> open(Path p, OpenMode mode) override {
+        if (!Next("open:" + p)) return nullptr;
+        std::unique_ptr<RecordStream> real = Real::open(p, mode);
+        return real ? std::make_unique<Stream>(*this, real.release()) : nullptr;
+    }
+    bool remove(Path p) override { return Next("remove:" + p) && Real::remove(p); }
+    bool rename(Path from, Path to) override { return Next("rename") && Real::rename(from, to); }
+    bool syncDirectory(Path p) override { return Next("syncdir") && Real::syncDirectory(p); }
+};
+
+template <class Files = PosixFileSystem>
+class ExperimentTest : public ::testing::Test {
+  protected:
+    TempDir dir;
+    FakePlatform platform;
+    Files files;
+    CExperiment e{platform, files};
+};
+
+inline std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The asctime text of a marker line for a given time, e.g. "Tue Nov 14 22:13:20 2023".
-std::string MarkerTime(std::time_t t);
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+    if (!(std::ofstream(path, std::ios::binary) << bytes)) throw std::runtime_error(path);
+}
+
+inline std::string DataFile(const std::string& name) {
+    return ReadBytes(std::string(ORVI_TEST_DATA) + "/" + name);
+}
+
+// A marker line: "### <kind> : <asctime text>" and the line end.
+inline std::string Marker(const char* kind, std::time_t t, const char* lineEnd = "\n") {
+    char text[64];
+    std::strftime(text, sizeof text, "%a %b %e %H:%M:%S %Y", std::gmtime(&t));
+    return std::string("### ") + kind + " : " + text + lineEnd;
+}
+
+// Makes one trial: the click's eye (-1 none) and reaction time, stored and advanced.
+inline int Play(CExperiment& experiment, int response, double reactionTime) {
+    experiment.m_nResponse = response, experiment.m_dReactionTime = reactionTime;
+    experiment.RecordTrial();
+    return experiment.AdvanceSchedule();
+}
+
+// Chooses the path in the dialog and starts the run.
+inline void StartRunOn(CExperiment& experiment, FakePlatform& platform, const std::string& path) {
+    platform.choices.push_back(path);
+    experiment.StartRun();
+}

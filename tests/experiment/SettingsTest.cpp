@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <array>
 #include <cstdlib>
 #include <string>
@@ -8,128 +6,81 @@
 
 namespace {
 
-using Settings = std::array<int, 6>;
+using Values = std::array<int, 6>;
+const Values kDefaults = {1000, 1000, 1000, 500, 500, 1};
 
-Settings Load(FakePlatform& platform, FileSystem& files) {
-    CExperiment e(platform, files);
-    return {e.m_nBeepDelay,  e.m_nBeepLength, e.m_nFaceDelay,
-            e.m_nBlinkWhite, e.m_nBlinkRed,   e.m_nHideCursor};
-}
+struct Settings : ExperimentTest<FailingFileSystem> {
+    Settings() { platform.program = dir / "orvi"; }
+    // The settings a new experiment takes, after writing the settings file if given.
+    Values Load(const std::string& content) {
+        WriteBytes(dir / "orvi.ini", content);
+        return Load();
+    }
+    Values Load() {
+        CExperiment x(platform, files);
+        return {x.m_nBeepDelay,  x.m_nBeepLength, x.m_nFaceDelay,
+                x.m_nBlinkWhite, x.m_nBlinkRed,   x.m_nHideCursor};
+    }
+};
 
 }  // namespace
 
-TEST(Settings, MissingFileIsCreatedWithDefaultsByteForByte) {
-    TempDir dir;
-    FakePlatform platform;
-    platform.program = dir / "orvi";
-    PosixFileSystem files;
-    CExperiment e(platform, files);
-    EXPECT_EQ(e.m_szIniPath, dir / "orvi.ini");
-    EXPECT_EQ(Load(platform, files), (Settings{1000, 1000, 1000, 500, 500, 1}));
+TEST_F(Settings, AMissingFileIsWrittenWithTheDefaultsByteForByte) {
+    EXPECT_EQ(Load(), kDefaults);
     EXPECT_EQ(ReadBytes(dir / "orvi.ini"), DataFile("settings-default.ini"));
-    EXPECT_TRUE(platform.messages.empty());
 }
 
-TEST(Settings, PathTakesOnlyTheFileNamesExtension) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"/lab/run.exe", "/lab/run.ini"},
-        {"/lab.v2/orvi", "/lab.v2/orvi.ini"},
-        {"/lab.v2/orvi.bin", "/lab.v2/orvi.ini"},
-        {"/lab/orvi.", "/lab/orvi.ini"},
-        {"orvi", "orvi.ini"},
-    };
-    FailingFileSystem files;
+// The read made to fail, so that nothing on disk is touched; no program path, no file access.
+TEST_F(Settings, ThePathReplacesOnlyTheFileNamesExtension) {
+    const char* const cases[][2] = {{"/lab.v2/orvi", "/lab.v2/orvi.ini"},
+                                    {"/lab.v2/orvi.bin", "/lab.v2/orvi.ini"},
+                                    {"/lab/orvi.", "/lab/orvi.ini"},
+                                    {"orvi", "orvi.ini"},
+                                    {"", ""}};
     for (const auto& [program, ini] : cases) {
-        FakePlatform platform;
         platform.program = program;
         files.log.clear();
-        files.failAt = 0;  // nothing on disk is touched
-        CExperiment e(platform, files);
-        EXPECT_EQ(e.m_szIniPath, ini);
+        files.failAt = 0;
+        EXPECT_EQ(CExperiment(platform, files).m_szIniPath, ini);
+        EXPECT_EQ(files.log, std::vector<std::string>(*program ? 1 : 0, "read"));
     }
 }
 
-TEST(Settings, NoProgramPathMeansDefaultsAndNoFileAccess) {
-    FakePlatform platform;
-    FailingFileSystem files;
-    EXPECT_EQ(Load(platform, files), (Settings{1000, 1000, 1000, 500, 500, 1}));
-    EXPECT_TRUE(files.log.empty());
-}
-
-TEST(Settings, ValuesAreReadAndTheFileLeftAsItWas) {
-    TempDir dir;
-    FakePlatform platform;
-    platform.program = dir / "orvi";
-    PosixFileSystem files;
+TEST_F(Settings, ValuesAreReadAndTheFileLeftAsItWas) {
     const std::string content =
         "  750\t; a\r\n-200\r\n1500\t; face\n0\n99999999999\t; too large\n2 trailing words\n";
-    WriteBytes(dir / "orvi.ini", content);
-    EXPECT_EQ(Load(platform, files), (Settings{750, -200, 1500, 0, 500, 2}));
+    EXPECT_EQ(Load(content), (Values{750, -200, 1500, 0, 500, 2}));
     EXPECT_EQ(ReadBytes(dir / "orvi.ini"), content);
+    // Lines without a number, and the lines a short file does not have, give the defaults.
+    EXPECT_EQ(Load("abc\n\n 1100\n; 300\n+x\n0\n"), (Values{1000, 1000, 1100, 500, 500, 0}));
+    EXPECT_EQ(Load("2000\n3000"), (Values{2000, 3000, 1000, 500, 500, 1}));
 }
 
-TEST(Settings, LinesWithoutANumberKeepTheirDefaults) {
-    TempDir dir;
-    FakePlatform platform;
-    platform.program = dir / "orvi";
-    PosixFileSystem files;
-    WriteBytes(dir / "orvi.ini", "abc\n\n 1100\n; 300\n+x\n0\n");
-    EXPECT_EQ(Load(platform, files), (Settings{1000, 1000, 1100, 500, 500, 0}));
-    // Fewer than six lines: the missing ones give the defaults, not the last line read.
-    WriteBytes(dir / "orvi.ini", "2000\n3000");
-    EXPECT_EQ(Load(platform, files), (Settings{2000, 3000, 1000, 500, 500, 1}));
-    WriteBytes(dir / "orvi.ini", "");
-    EXPECT_EQ(Load(platform, files), (Settings{1000, 1000, 1000, 500, 500, 1}));
+// 254 characters and the line end fill the 256-byte buffer exactly. A longer line is read in
+// pieces: its rest, or just its line end, is the next setting's line.
+TEST_F(Settings, ALineOf255CharactersRunsIntoTheNextSetting) {
+    const std::string full = "1" + std::string(253, ' '), rest = "\n2\n3\n4\n5\n6\n";
+    EXPECT_EQ(Load(full + rest), (Values{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(Load(full + "\r\n2\r\n3\r\n4\r\n5\r\n6\r\n"), (Values{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(Load(full + " " + rest), (Values{1, 1000, 2, 3, 4, 5}));
+    EXPECT_EQ(Load(full + " 77" + rest), (Values{1, 77, 2, 3, 4, 5}));
 }
 
-TEST(Settings, ALineOf255CharactersRunsIntoTheNextSetting) {
-    TempDir dir;
-    FakePlatform platform;
-    platform.program = dir / "orvi";
-    PosixFileSystem files;
-    const std::string rest = "\n2\n3\n4\n5\n6\n";
-    // 254 characters and the line end fill the buffer exactly: no shift.
-    WriteBytes(dir / "orvi.ini", "1" + std::string(253, ' ') + rest);
-    EXPECT_EQ(Load(platform, files), (Settings{1, 2, 3, 4, 5, 6}));
-    WriteBytes(dir / "orvi.ini", "1" + std::string(253, ' ') + "\r\n2\r\n3\r\n4\r\n5\r\n6\r\n");
-    EXPECT_EQ(Load(platform, files), (Settings{1, 2, 3, 4, 5, 6}));
-    // 255 characters: the line end is read as setting 2's line, the sixth line is not read.
-    WriteBytes(dir / "orvi.ini", "1" + std::string(254, ' ') + rest);
-    EXPECT_EQ(Load(platform, files), (Settings{1, 1000, 2, 3, 4, 5}));
-    // The rest of a long line is setting 2's line.
-    WriteBytes(dir / "orvi.ini", "1" + std::string(254, ' ') + "77" + rest);
-    EXPECT_EQ(Load(platform, files), (Settings{1, 77, 2, 3, 4, 5}));
-}
-
-TEST(Settings, FailuresAreSilentAndNeverOverwriteAFile) {
-    TempDir dir;
-    FakePlatform platform;
-    platform.program = dir / "orvi";
-    FailingFileSystem files;
+TEST_F(Settings, FailuresAreSilentAndNeverOverwriteAFile) {
     WriteBytes(dir / "orvi.ini", "5\n");
-    files.failAt = 0;  // the read fails after opening
-    EXPECT_EQ(Load(platform, files), (Settings{1000, 1000, 1000, 500, 500, 1}));
-    EXPECT_EQ(files.log.size(), 1u);
+    files.failAt = static_cast<int>(files.log.size());  // the read fails after opening
+    EXPECT_EQ(Load(), kDefaults);
     EXPECT_EQ(ReadBytes(dir / "orvi.ini"), "5\n");
-
     platform.program = dir / "missing-folder/orvi";
-    PosixFileSystem real;
-    EXPECT_EQ(Load(platform, real), (Settings{1000, 1000, 1000, 500, 500, 1}));
+    EXPECT_EQ(Load(), kDefaults);
     EXPECT_TRUE(platform.messages.empty());
 }
 
-TEST(Settings, SwapFlagIsSetWhenTheFirstDrawIsEven) {
-    FakePlatform platform;
-    PosixFileSystem files;
-    int seen[2] = {0, 0};
+TEST_F(Settings, SwapSidesIsSetWhenTheFirstDrawFromTheCalendarSeedIsEven) {
     for (std::time_t seed = 1; seed <= 40; ++seed) {
         std::srand(static_cast<unsigned>(seed));
         const int expected = std::rand() % 2 == 0 ? 1 : 0;
         platform.now = seed;
-        CExperiment e(platform, files);
-        EXPECT_EQ(e.m_nSwapSides, expected) << "seed " << seed;
-        ++seen[expected];
+        EXPECT_EQ(CExperiment(platform, files).m_nSwapSides, expected) << "seed " << seed;
     }
-    EXPECT_GT(seen[0], 0);
-    EXPECT_GT(seen[1], 0);
 }

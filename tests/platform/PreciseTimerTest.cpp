@@ -53,3 +53,25 @@ TEST(PreciseTimer, StoppedTimerDoesNotFire) {
     EXPECT_EQ(fired, 0);
     EXPECT_FALSE(timer.isActive());
 }
+
+// A frame shown from a timer is sent early by the time it takes to reach the display, and a
+// command's delay counts from when its key arrived: the deadline moves, not the lateness.
+TEST(PreciseTimer, CountsFromAGivenTimeAndCanBeBroughtForward) {
+    MonotonicClock::TightenTimerSlack();
+    QEventLoop loop;
+    double firedAt = 0;
+    PreciseTimer timer([&] {
+        firedAt = MonotonicClock::NowMs();
+        loop.quit();
+    });
+    const double from = MonotonicClock::NowMs() - 20;
+    timer.start(100, from);
+    EXPECT_DOUBLE_EQ(timer.deadlineMs(), from + 100);
+    timer.advance(30.5);
+    EXPECT_DOUBLE_EQ(timer.deadlineMs(), from + 69.5);
+    timer.advance(-5);  // never later
+    EXPECT_DOUBLE_EQ(timer.deadlineMs(), from + 69.5);
+    loop.exec();
+    EXPECT_GE(firedAt, from + 69.5);
+    EXPECT_LT(firedAt, from + 80) << "fired at the old deadline";
+}

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Measures the built orvi from outside: an Xvfb screen kept in a file, orvi-bench as the
+# participant's eye and hand. Prints the table; raw times go to bench-out/ (or $BENCH_OUT).
+# Usage: bench/run.sh [build-dir] [extra orvi-bench options, e.g. --runs 4 --seed 7]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+shift || true
+out=${BENCH_OUT:-$root/bench-out}
+
+# A build configured before the X11 headers were installed lacks the probe.
+if [ ! -x "$build/orvi-bench" ]; then
+  cmake -S "$root" -B "$build" >/dev/null
+  cmake --build "$build" -j "$(nproc)" --target orvi orvi-bench
+fi
+[ -x "$build/orvi" ] || { echo "no $build/orvi" >&2; exit 1; }
+
+work=$(mktemp -d /tmp/orvi-bench.XXXXXX)
+# The screen file lives in memory when it can: a file on disk is written back now and then,
+# which stalls the server's drawing.
+fb=$(mktemp -d /dev/shm/orvi-bench.XXXXXX 2>/dev/null) || { fb=$work/fb; mkdir "$fb"; }
+xvfb_pid=""
+cleanup() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  mkdir -p "$out"
+  cp "$work/orvi/orvi.log" "$work/orvi/trace.tsv" "$work/orvi"/run*.txt "$out/" 2>/dev/null || true
+  rm -rf "$work" "$fb"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/orvi"
+cp "$build/orvi" "$work/orvi/"
+cp "$root/assets/sound1.wav" "$root/assets/sound2.wav" "$work/orvi/"
+# Short trials: 100 ms to the beep, 100 ms of beep, 100 ms to the face; blink white 150, red 200.
+printf '100\n100\n100\n150\n200\n1\n' >"$work/orvi/orvi.ini"
+
+export XDG_RUNTIME_DIR="$work/xdg"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+for n in $(seq 150 199); do
+  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+  Xvfb ":$n" -screen 0 1024x768x24 -fbdir "$fb" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 100); do
+    xdpyinfo >/dev/null 2>&1 && break 2
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  xvfb_pid=""
+done
+[ -n "$xvfb_pid" ] || { echo "no Xvfb could be started" >&2; exit 1; }
+
+echo "orvi-bench on $(nproc) CPUs ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')), Xvfb $(dpkg-query -W -f='${Version}' xvfb 2>/dev/null || echo '?') 1024x768x24, load $(cut -d' ' -f1-3 /proc/loadavg)"
+"$build/orvi-bench" --orvi-dir "$work/orvi" --fb "$fb/Xvfb_screen0" --out "$out" "$@"
+echo "raw times: $out/ (trials.tsv, blink.tsv, audio.tsv, summary.tsv; orvi's trace and records)"
