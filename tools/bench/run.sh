@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Measures the built orvi from outside: an Xvfb screen kept in a file, orvi-bench as the
 # participant's eye and hand. Prints the table; raw times go to bench-out/ (or $BENCH_OUT).
-# Usage: bench/run.sh [build-dir] [extra orvi-bench options, e.g. --runs 4 --seed 7]
+# Usage: tools/bench/run.sh [build-dir] [extra orvi-bench options, e.g. --runs 4 --seed 7]
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 shift || true
 out=${BENCH_OUT:-$root/bench-out}
