@@ -36,7 +36,7 @@ demo: build
 # stdout, every trial's raw times in bench-out/. Options: make bench BENCH_ARGS="--runs 4".
 bench: deps build
 	@scripts/install-deps.sh bench
-	@tools/bench/run.sh $(BUILD) $(BENCH_ARGS)
+	@tools/timing/run.sh $(BUILD) $(BENCH_ARGS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures the built orvi from outside: an Xvfb screen kept in a file, orvi-bench as the
 # participant's eye and hand. Prints the table; raw times go to bench-out/ (or $BENCH_OUT).
-# Usage: tools/bench/run.sh [build-dir] [extra orvi-bench options, e.g. --runs 4 --seed 7]
+# Usage: tools/timing/run.sh [build-dir] [extra orvi-bench options, e.g. --runs 4 --seed 7]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
