@@ -3,12 +3,12 @@
 # Usage: install-deps.sh build|test|bench|demo
 set -euo pipefail
 
-build=(cmake make g++ pkg-config qt6-base-dev libsdl2-dev fonts-ipafont-gothic qt6-translations-l10n libplplot-dev plplot-driver-cairo)
-test=(libgtest-dev xvfb xdotool x11-utils imagemagick)
+build=(cmake make g++ pkg-config qt6-base-dev libsdl2-dev fonts-ipafont-gothic qt6-translations-l10n libxcb1-dev libplplot-dev plplot-driver-cairo)
+test=(libgtest-dev libx11-dev libxtst-dev xvfb xdotool x11-utils xauth imagemagick)
 case "${1:-build}" in
   build) want=("${build[@]}") ;;
   test) want=("${build[@]}" "${test[@]}") ;;
-  bench) want=("${build[@]}" "${test[@]}" libx11-dev libxtst-dev libxext-dev) ;;
+  bench) want=("${build[@]}" "${test[@]}" libxext-dev) ;;
   demo) want=("${build[@]}" "${test[@]}" sox) ;;
   *) echo "usage: $0 build|test|bench|demo" >&2; exit 2 ;;
 esac
