@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <algorithm>
 #include <cmath>
@@ -22,13 +23,13 @@ namespace {
 struct GuiAppEnvironment : ::testing::Environment {
     void SetUp() override {
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        app = std::make_unique<QGuiApplication>(argc, argv);
+        app = std::make_unique<QApplication>(argc, argv);  // widgets are tested too
     }
     void TearDown() override { app.reset(); }
     int argc = 1;
     char name[16] = "platform_tests";
     char* argv[2] = {name, nullptr};
-    std::unique_ptr<QGuiApplication> app;
+    std::unique_ptr<QApplication> app;
 };
 
 ::testing::Environment* const kGuiApp = ::testing::AddGlobalTestEnvironment(new GuiAppEnvironment);
