@@ -4,14 +4,16 @@
 
 e2e_fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# Starts Xvfb on a free display number; sets DISPLAY and XVFB_PID.
+# Starts Xvfb on a free display number, with screen size $1 and any further Xvfb options;
+# sets DISPLAY and XVFB_PID.
 start_display() {
   local size=${1:-1024x768x24} n
+  shift || true
   export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
-  chmod 700 "$XDG_RUNTIME_DIR"
-  for n in $(seq 90 140); do
+  mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+  for n in $(seq 90 199); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 "$size" -nolisten tcp -noreset >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 "$size" "$@" -nolisten tcp -noreset >/dev/null 2>&1 &
     XVFB_PID=$!
     export DISPLAY=":$n"
     for _ in $(seq 100); do

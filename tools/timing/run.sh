@@ -19,9 +19,9 @@ work=$(mktemp -d /tmp/orvi-bench.XXXXXX)
 # The screen file lives in memory when it can: a file on disk is written back now and then,
 # which stalls the server's drawing.
 fb=$(mktemp -d /dev/shm/orvi-bench.XXXXXX 2>/dev/null) || { fb=$work/fb; mkdir "$fb"; }
-xvfb_pid=""
+. "$root/tests/e2e/participant.sh"
 cleanup() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  stop_display
   mkdir -p "$out"
   cp "$work/orvi/orvi.log" "$work/orvi/trace.tsv" "$work/orvi"/run*.txt "$out/" 2>/dev/null || true
   rm -rf "$work" "$fb"
@@ -35,20 +35,7 @@ cp "$root/assets/sound1.wav" "$root/assets/sound2.wav" "$work/orvi/"
 printf '100\n100\n100\n150\n200\n1\n' >"$work/orvi/orvi.ini"
 
 export XDG_RUNTIME_DIR="$work/xdg"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-for n in $(seq 150 199); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-  Xvfb ":$n" -screen 0 1024x768x24 -fbdir "$fb" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 100); do
-    xdpyinfo >/dev/null 2>&1 && break 2
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.05
-  done
-  xvfb_pid=""
-done
-[ -n "$xvfb_pid" ] || { echo "no Xvfb could be started" >&2; exit 1; }
+start_display 1024x768x24 -fbdir "$fb"
 
 echo "orvi-bench on $(nproc) CPUs ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')), Xvfb $(dpkg-query -W -f='${Version}' xvfb 2>/dev/null || echo '?') 1024x768x24, load $(cut -d' ' -f1-3 /proc/loadavg)"
 "$build/orvi-bench" --orvi-dir "$work/orvi" --fb "$fb/Xvfb_screen0" --out "$out" "$@"
