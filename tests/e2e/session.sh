@@ -66,6 +66,25 @@ key Escape
 wait_orvi
 [ "$ORVI_RC" = 0 ] || e2e_fail "exit code $ORVI_RC after the second Escape"
 
+echo "# a complete run: Enter asks for a new record file and starts a new run"
+cp "$here/../data/record-all-done.txt" "$work/done.txt"
+start_orvi "$work"
+answer_file_dialog "$work/done.txt"
+focus_window "続行確認"
+key Return
+wait_face
+focus_window '^orvi$'
+key Return
+answer_file_dialog "$work/second.txt"
+focus_window '^orvi$'
+run_trial 0
+line=$(trial_lines "$work/second.txt")
+[[ "$line" =~ ^01\ [0-9]{2}\ [12]\ [1-8]\ +[0-9]+\ 1\ [01]\ 1\ 0$ ]] || e2e_fail "new run's first line: '$line'"
+grep -aq '^### close trial : ' "$work/done.txt" || e2e_fail "the finished run's file got no close marker"
+key Escape
+wait_orvi
+[ "$ORVI_RC" = 0 ] || e2e_fail "exit code $ORVI_RC after the new run"
+
 echo "# third start: cancel the file dialog"
 start_orvi "$work"
 focus_window "開く"
