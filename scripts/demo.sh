@@ -9,7 +9,7 @@ root=$(pwd)
 build=${1:-build}
 case $build in /*) ;; *) build="$root/$build" ;; esac
 ORVI="$build/orvi" PROBE="$build/orvi-probe" ASSETS="$root/assets"
-. "$root/tests/e2e/participant.sh"
+. "$root/tools/participant.sh"
 
 out="$root/demo-out"
 rm -rf "$out"

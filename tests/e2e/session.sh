@@ -3,7 +3,7 @@
 set -euo pipefail
 ORVI=$1 PROBE=$2 ASSETS=$3
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/participant.sh"
+. "$here/../../tools/participant.sh"
 
 work=$(mktemp -d)
 trap 'kill "${ORVI_PID:-0}" 2>/dev/null || true; stop_display; rm -rf "$work"' EXIT

@@ -19,7 +19,7 @@ work=$(mktemp -d /tmp/orvi-bench.XXXXXX)
 # The screen file lives in memory when it can: a file on disk is written back now and then,
 # which stalls the server's drawing.
 fb=$(mktemp -d /dev/shm/orvi-bench.XXXXXX 2>/dev/null) || { fb=$work/fb; mkdir "$fb"; }
-. "$root/tests/e2e/participant.sh"
+. "$root/tools/participant.sh"
 cleanup() {
   stop_display
   mkdir -p "$out"

@@ -1,6 +1,6 @@
-# Shared by the end-to-end tests and the demonstration: an X server of our own, the program,
-# and the operator's and participant's actions as real X events. Source it; set ORVI, PROBE and
-# ASSETS first.
+# The scripted participant, shared by the end-to-end tests, the demonstration and the timing
+# run: an X server of our own, the program, and the operator's and participant's actions as real
+# X events. Source it; set PROBE first.
 
 e2e_fail() { echo "FAIL: $*" >&2; exit 1; }
 
