@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <filesystem>
 #include <memory>
 
 #include "../view/ViewFakes.h"
@@ -19,16 +18,9 @@ namespace {
 class OrviWidgetInput : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orvi-input-XXXXXX";
-        dir = mkdtemp(tmpl);
-        platform.exePath = dir + "/orvi";
-        platform.files.push_back(dir + "/record.txt");
+        scratch.answer(platform);
         widget = std::make_unique<OrviWidget>(sound, platform, files);
         widget->resize(1024, 768);
-    }
-    void TearDown() override {
-        widget.reset();
-        std::filesystem::remove_all(dir);
     }
     void key(int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QKeyEvent press(QEvent::KeyPress, k, mods);
@@ -40,7 +32,7 @@ class OrviWidgetInput : public ::testing::Test {
     }
     COrviView& view() { return widget->view(); }
 
-    std::string dir;
+    ScratchFolder scratch;
     ScriptedPlatform platform;
     PosixFileSystem files;
     RecordingSound sound;

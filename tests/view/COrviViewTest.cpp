@@ -37,15 +37,8 @@ std::string Play(int cueIndex) {
 class TrialControllerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orvi-view-XXXXXX";
-        dir = mkdtemp(tmpl);
         platform.exePath = dir + "/orvi";
-        record = dir + "/s01.txt";
         sound.onBeep = [this](int ms) { host.now += ms; };
-    }
-    void TearDown() override {
-        view.reset();
-        fs::remove_all(dir);
     }
     void create(const std::string& settings = "") {
         if (!settings.empty()) std::ofstream(dir + "/orvi.ini") << settings;
@@ -78,7 +71,8 @@ class TrialControllerTest : public ::testing::Test {
         }
     }
 
-    std::string dir, record;
+    ScratchFolder scratch;
+    const std::string dir = scratch.dir, record = scratch.record;
     ScriptedPlatform platform;
     PosixFileSystem files;
     RecordingSound sound;

@@ -4,7 +4,6 @@
 #include <stdlib.h>
 
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -14,7 +13,6 @@
 #include "ViewEnums.h"
 #include "ViewFakes.h"
 
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -62,22 +60,14 @@ class StagingHost : public ClockedHost {
 class TrialControllerHostTimingTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orvi-host-timing-XXXXXX";
-        dir = mkdtemp(tmpl);
-        platform.exePath = dir + "/orvi";
-        platform.files.push_back(dir + "/s01.txt");
+        scratch.answer(platform);
         sound.onBeep = [this](int ms) { host.now += ms; };
         view = std::make_unique<COrviView>(host, sound, platform, files);
         host.view = view.get();
         host.dirty = true;
         host.paint();
     }
-    void TearDown() override {
-        view.reset();
-        fs::remove_all(dir);
-    }
-
-    std::string dir;
+    ScratchFolder scratch;
     ScriptedPlatform platform;
     PosixFileSystem files;
     RecordingSound sound;

@@ -3,7 +3,10 @@
 // Test doubles for the controller: a host with a clock the test advances, a sound device that
 // records its commands, and a platform that answers dialogs from a script.
 
+#include <stdlib.h>
+
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -38,6 +41,21 @@ class ScriptedPlatform : public ExperimentPlatform {
     bool askYesNo(const std::string&, const std::string&) override { return true; }
     void showMessage(const std::string& text, MessageIcon) override { messages.push_back(text); }
     [[noreturn]] void exitProcess(int code) override { throw ProcessExit(code); }
+};
+
+// A scratch folder that stands for the program's own: the settings file lies next to the
+// program path, the record file beside it; the dialog answers with that record file.
+struct ScratchFolder {
+    std::string dir = [] {
+        char tmpl[] = "/tmp/orvi-test-XXXXXX";
+        return std::string(mkdtemp(tmpl));
+    }();
+    std::string record = dir + "/s01.txt";
+    ~ScratchFolder() { std::filesystem::remove_all(dir); }
+    void answer(ScriptedPlatform& platform) const {
+        platform.exePath = dir + "/orvi";
+        platform.files.push_back(record);
+    }
 };
 
 class NullCanvas : public Canvas {

@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "FaceGeometry.h"
+#include "FaceRenderer.h"
 
 namespace {
 
@@ -80,11 +81,6 @@ pid_t g_orvi = -1;  // the program under test, ended when the bench gives up
 // ---------------------------------------------------------------------------------------------
 // Xvfb's screen file: an XWD header (big-endian) followed by the live framebuffer.
 
-struct Rgb {
-    int r, g, b;
-    bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
-};
-
 class ScreenFile {
   public:
     explicit ScreenFile(const std::string& path) {
@@ -124,13 +120,13 @@ class ScreenFile {
     }
 
   private:
-    static int Channel(std::uint32_t p, std::uint32_t mask) {
+    static std::uint8_t Channel(std::uint32_t p, std::uint32_t mask) {
         int shift = 0;
         while (mask && !(mask & 1u)) {
             mask >>= 1;
             ++shift;
         }
-        return static_cast<int>((p >> shift) & mask);
+        return static_cast<std::uint8_t>((p >> shift) & mask);  // 8-bit channels at depth 24
     }
     const std::uint8_t* m_base = nullptr;
     std::size_t m_size = 0, m_offset = 0, m_stride = 0;
@@ -148,23 +144,20 @@ struct FaceAt {
 };
 
 FaceAt Layout(int v, int w, int h) {
-    const int side = h > w ? w : h;
-    const int x0 = h > w ? 0 : (w - h) / 2;
-    const int y0 = h > w ? (h - w) / 2 : 0;
-    const FaceGeometry& g = kFaceGeometry[v];
+    SceneState placed{};
+    FaceRenderer::PlaceEyes(w, h, v, placed);
+    const PixelPoint seed =
+        FaceRenderer::ToPixel(w, h, kFaceGeometry[v].fillSeed.x, kFaceGeometry[v].fillSeed.y);
     FaceAt f;
     f.viewpoint = v;
-    const int radius = static_cast<int>((g.eyes[0].right - g.eyes[0].left) * 0.5 * side);
-    for (int e = 0; e < 2; ++e) {
-        f.eyeX[e] = x0 + static_cast<int>(g.eyes[e].left * side) + radius;
-        f.eyeY[e] = y0 + static_cast<int>(g.eyes[e].top * side) + radius;
-    }
-    f.seedX = x0 + static_cast<int>(g.fillSeed.x * side);
-    f.seedY = y0 + static_cast<int>(g.fillSeed.y * side);
+    for (int e = 0; e < 2; ++e) f.eyeX[e] = placed.eyeX[e], f.eyeY[e] = placed.eyeY[e];
+    f.seedX = seed.x;
+    f.seedY = seed.y;
     return f;
 }
 
-const Rgb kWhite{255, 255, 255}, kRed{255, 0, 0}, kBlack{0, 0, 0};
+constexpr Rgb kWhite = FaceRenderer::kWhite, kRed = FaceRenderer::kRed,
+              kBlack = FaceRenderer::kBlack;
 
 bool IsEye(Rgb c) { return c == kWhite || c == kRed; }
 
