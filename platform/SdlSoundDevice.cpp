@@ -56,6 +56,8 @@ bool convertToDevice(const SDL_AudioSpec& src, const Uint8* data, Uint32 bytes, 
     const std::uint64_t outFrames =
         (inFrames * static_cast<std::uint64_t>(rate) + static_cast<std::uint64_t>(src.freq) / 2) /
         static_cast<std::uint64_t>(src.freq);
+    // A sound without a frame cannot loop (and its empty buffers are null pointers to memcpy).
+    if (outFrames == 0) return false;
 
     SDL_AudioCVT cvt;
     const int needed =

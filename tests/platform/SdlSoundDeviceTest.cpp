@@ -156,12 +156,18 @@ TEST_F(SdlSoundDeviceTest, ReplayedCueLoopsWithoutGapAndStopsWithoutReport) {
 // nothing opens and nothing is printed.
 TEST_F(SdlSoundDeviceTest, FailuresAreSilent) {
     writePatternCue("cue.wav", 480);
+    writePatternCue("empty.wav", 0);
+    std::ofstream("sound1.wav") << "not a sound\n";
+    fs::copy_file("cue.wav", "short.wav");
+    fs::resize_file("short.wav", 30);  // cut inside the format chunk
     int reports = 0;
     {
         SdlSoundDevice device;
         device.setNotifyHandler([&](int) { ++reports; });
-        for (const char* bad : {"open missing.wav alias left", "play left from 0 notify", "",
-                                "play left", "stop", "pause all", "open cue.wav"})
+        for (const char* bad :
+             {"open missing.wav alias left", "open empty.wav alias left",
+              "open sound1.wav alias left", "open short.wav alias left", "play left from 0 notify",
+              "", "play left", "stop", "pause all", "open cue.wav"})
             EXPECT_NE(device.sendCommand(bad), 0) << bad;
         EXPECT_EQ(device.sendCommand("open cue.wav alias left"), 0);
         // The alias is in use; a play starts from 0 only; once closed the alias is gone.
