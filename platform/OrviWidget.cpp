@@ -402,33 +402,37 @@ void OrviWidget::Trace(const char* event, double ms) { m_trace.write(event, ms);
 
 bool OrviWidget::focusNextPrevChild(bool) { return false; }  // Tab is a command here
 
+namespace {
+
+// The practice keys are the digit row's first two keys by position, whatever the layout prints
+// on them: on AZERTY the unshifted '&' and 'é' keys. Their X keycodes (evdev's KEY_1 and KEY_2
+// plus 8) are what Qt's X11 and Wayland platforms give as the native scan code. An event
+// without one (sent from within the program) goes by its symbol. Returns 1, 2 or 0.
+int practiceKey(const QKeyEvent& event) {
+    constexpr quint32 kDigitRowOne = 10, kDigitRowTwo = 11;
+    if (event.modifiers() & Qt::KeypadModifier) return 0;
+    if (const quint32 code = event.nativeScanCode(); code != 0)
+        return code == kDigitRowOne ? 1 : code == kDigitRowTwo ? 2 : 0;
+    return event.key() == Qt::Key_1 ? 1 : event.key() == Qt::Key_2 ? 2 : 0;
+}
+
+}  // namespace
+
 void OrviWidget::keyPressEvent(QKeyEvent* event) {
     const PressScope press(m_pressMs, m_pressClock->take());
-    const Qt::KeyboardModifiers mods = event->modifiers();
-    if (mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) return;
-    const bool keypad = mods & Qt::KeypadModifier;
+    if (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) return;
+    if (const int practice = practiceKey(*event); practice != 0) {
+        if (practice == 1) m_view->OnDemoBlink();
+        if (practice == 2) m_view->OnDemoSound();
+        return;
+    }
     switch (event->key()) {
-        case Qt::Key_1:
-            if (!keypad) m_view->OnDemoBlink();
-            break;
-        case Qt::Key_2:
-            if (!keypad) m_view->OnDemoSound();
-            break;
-        case Qt::Key_Backspace:
-            m_view->OnTrialCancel();
-            break;
+        case Qt::Key_Backspace: m_view->OnTrialCancel(); break;
         case Qt::Key_Return:
-        case Qt::Key_Enter:
-            m_view->OnTrialStart();
-            break;
-        case Qt::Key_Tab:
-            m_view->OnRedrawFace();
-            break;
-        case Qt::Key_Escape:
-            emit exitRequested();
-            break;
-        default:
-            break;
+        case Qt::Key_Enter: m_view->OnTrialStart(); break;
+        case Qt::Key_Tab: m_view->OnRedrawFace(); break;
+        case Qt::Key_Escape: emit exitRequested(); break;
+        default: break;
     }
 }
 

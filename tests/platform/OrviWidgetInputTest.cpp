@@ -61,6 +61,39 @@ TEST_F(OrviWidgetInput, KeysCountOnlyFromTheirOwnKeyWithoutShiftCtrlOrAlt) {
     EXPECT_EQ(view().m_nState, STATE_WAIT_BEEP);
 }
 
+// Key events as X11 delivers them (the native scan code is the X keycode; 10 and 11 are the digit
+// row's first two keys): the practice keys go by position, so AZERTY's unshifted '&' and 'é' are
+// 1 and 2, and its shifted digits count no more than any key with Shift.
+TEST_F(OrviWidgetInput, PracticeKeysAreTheDigitRowsFirstTwoKeysByPosition) {
+    struct Case {
+        int key;
+        const char* text;
+        quint32 keycode;
+        Qt::KeyboardModifiers mods;
+        int state;
+    };
+    const Case cases[] = {
+        {Qt::Key_Ampersand, "&", 10, Qt::NoModifier, STATE_BLINK_DEMO},
+        {Qt::Key_Eacute, "\u00e9", 11, Qt::NoModifier, STATE_SOUND_DEMO},
+        {Qt::Key_1, "1", 10, Qt::NoModifier, STATE_BLINK_DEMO},  // QWERTY
+        {Qt::Key_2, "2", 11, Qt::NoModifier, STATE_SOUND_DEMO},
+        {Qt::Key_1, "1", 10, Qt::ShiftModifier, STATE_IDLE},  // AZERTY's digit
+        {Qt::Key_2, "2", 11, Qt::ShiftModifier, STATE_IDLE},
+        {Qt::Key_Ampersand, "&", 10, Qt::ControlModifier, STATE_IDLE},
+        {Qt::Key_Eacute, "\u00e9", 11, Qt::AltModifier, STATE_IDLE},
+        {Qt::Key_1, "1", 87, Qt::KeypadModifier, STATE_IDLE},
+        {Qt::Key_2, "2", 11, Qt::KeypadModifier, STATE_IDLE},
+        {Qt::Key_1, "1", 24, Qt::NoModifier, STATE_IDLE},  // a '1' elsewhere on the keyboard
+    };
+    for (const Case& c : cases) {
+        view().m_nState = STATE_IDLE;
+        QKeyEvent press(QEvent::KeyPress, c.key, c.mods, c.keycode, 0, 0,
+                        QString::fromUtf8(c.text));
+        QCoreApplication::sendEvent(widget.get(), &press);
+        EXPECT_EQ(view().m_nState, c.state) << c.text << " keycode " << c.keycode;
+    }
+}
+
 TEST_F(OrviWidgetInput, OnlyLeftPressesCountAndADoubleClickIsNoSecondPress) {
     view().m_nState = STATE_WAIT_RESPONSE;
     const QPointF nowhere(3, 3);
