@@ -50,7 +50,7 @@ wait_orvi
 
 echo "# second start: continue the same file"
 printf '100\n100\n100\n500\n500\n1\n' >"$work/orvi.ini"
-start_orvi "$work"
+ORVI_TIMING_TRACE="$work/trace.tsv" start_orvi "$work"
 answer_file_dialog "$record"
 focus_window "続行確認"
 key Return
@@ -62,6 +62,16 @@ line=$(trial_lines "$record" | tail -n 1)
 [[ "$line" =~ ^03\  ]] || e2e_fail "numbering did not go on: '$line'"
 "$PROBE" status 3 2 1 || e2e_fail "status box does not show [04/03/16] OK"
 [ "$(grep -ac "^# param: 1000 1000 1000 500 500 1 [01]$" "$record")" = 1 ] || e2e_fail "parameter line changed or repeated"
+
+echo "# French layout: practice 1 is the digit row's first key, unshifted ('&'); Shift+'1' is not"
+setxkbmap fr
+key 1
+sleep 0.8
+! grep -q '^white' "$work/trace.tsv" || e2e_fail "Shift+1 started the blink practice"
+key ampersand
+sleep 0.8
+grep -q '^white' "$work/trace.tsv" || e2e_fail "the '&' key did not start the blink practice"
+setxkbmap us
 key Escape
 wait_orvi
 [ "$ORVI_RC" = 0 ] || e2e_fail "exit code $ORVI_RC after the second Escape"
