@@ -1,0 +1,38 @@
+// Runs a harness once over each input, for builds without libFuzzer: the files named on the
+// command line and every file in the folders named there.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "FuzzSupport.h"
+
+int main(int argc, char** argv) {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> inputs;
+    for (int i = 1; i < argc; ++i) {
+        if (fs::is_directory(argv[i])) {
+            for (const fs::directory_entry& entry : fs::directory_iterator(argv[i]))
+                if (entry.is_regular_file()) inputs.push_back(entry.path());
+        } else {
+            inputs.emplace_back(argv[i]);
+        }
+    }
+    std::sort(inputs.begin(), inputs.end());
+    for (const fs::path& input : inputs) {
+        std::ifstream in(input, std::ios::binary);
+        if (!in) {
+            std::cerr << "cannot read " << input << "\n";
+            return 1;
+        }
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        std::cerr << "replay " << input.string() << "\n";
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    }
+    std::cout << inputs.size() << " inputs passed\n";
+    return inputs.empty() ? 1 : 0;
+}

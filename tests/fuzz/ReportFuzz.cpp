@@ -1,0 +1,141 @@
+// The report's reader and tables: whatever the record files hold, the reader keeps only lines
+// the experiment could have written, and every number in the tables is finite and printed
+// whole, with its column's decimals and the value it stands for.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "FuzzSupport.h"
+#include "ParticipantFile.h"
+#include "ReportTables.h"
+#include "Statistics.h"
+
+namespace {
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts(1);
+    for (char c : text) {
+        if (c == separator) {
+            parts.emplace_back();
+        } else {
+            parts.back() += c;
+        }
+    }
+    return parts;
+}
+
+bool IsInteger(const std::string& field) {
+    const std::size_t digits = field[0] == '-' ? 1 : 0;
+    return field.size() > digits &&
+           field.find_first_not_of("0123456789", digits) == std::string::npos;
+}
+
+// Every field but the participant's name is empty, an integer (counts, eye, degrees) or a
+// fixed-point number whose decimals are all there.
+void CheckCsv(const std::string& csv, const char* name) {
+    const std::vector<std::string> rows = Split(csv, '\n');
+    FUZZ_CHECK(rows.size() >= 2 && rows.back().empty(), "%s: rows", name);
+    const std::vector<std::string> header = Split(rows[0], ',');
+    for (std::size_t r = 1; r + 1 < rows.size(); ++r) {
+        const std::vector<std::string> fields = Split(rows[r], ',');
+        FUZZ_CHECK(fields.size() == header.size(), "%s row %zu: %zu fields for %zu columns", name,
+                   r, fields.size(), header.size());
+        for (std::size_t c = 0; c < fields.size(); ++c) {
+            const std::string& f = fields[c];
+            const std::string& column = header[c];
+            if (column == "participant" || f.empty()) continue;
+            if (column.rfind("n_", 0) == 0 || column == "disparity_deg" ||
+                (column == "eye" && f != "both")) {
+                FUZZ_CHECK(IsInteger(f), "%s row %zu %s: '%s'", name, r, column.c_str(), f.c_str());
+                continue;
+            }
+            if (column == "eye") continue;
+            const std::size_t point = f.find('.');
+            const int decimals = column.find("accuracy") != std::string::npos ||
+                                         column.find("slope") != std::string::npos
+                                     ? 4
+                                     : 2;
+            FUZZ_CHECK(point != std::string::npos && IsInteger(f.substr(0, point)) &&
+                           IsInteger(f.substr(point + 1)) &&
+                           f.size() - point - 1 == static_cast<std::size_t>(decimals),
+                       "%s row %zu %s: '%s' is no whole number with %d decimals", name, r,
+                       column.c_str(), f.c_str(), decimals);
+        }
+    }
+}
+
+// The printed value is the value, to its decimals.
+void CheckPrinted(std::optional<double> value, int decimals, const char* what) {
+    if (!value) return;
+    FUZZ_CHECK(std::isfinite(*value), "%s is %g", what, *value);
+    const std::string text = FormatFixed(value, decimals);
+    const double back = std::strtod(text.c_str(), nullptr);
+    FUZZ_CHECK(
+        std::fabs(back - *value) <= 0.51 * std::pow(10.0, -decimals) + 1e-15 * std::fabs(*value),
+        "%s %.17g printed as '%s'", what, *value, text.c_str());
+}
+
+void CheckDescriptives(const Descriptives& d, const char* what) {
+    CheckPrinted(d.mean, 2, what);
+    CheckPrinted(d.median, 2, what);
+    CheckPrinted(d.sd, 2, what);
+    CheckPrinted(d.se, 2, what);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzInput input(data, size);
+    Trimming trimming;
+    const std::uint8_t rules = input.byte();
+    if (rules & 1) trimming.minRt = input.byte() * 4.0;
+    if (rules & 2) trimming.sdCut = 0.5 + input.byte() / 32.0;
+
+    // Form feeds part the input into participants' files.
+    std::vector<ParticipantReport> participants;
+    std::vector<CellTable> tables;
+    const std::vector<std::string> contents = Split(std::string(input.rest()), '\f');
+    for (std::size_t i = 0; i < contents.size() && i < 4; ++i) {
+        ParticipantFile file;
+        file.path = "s" + std::to_string(i) + ".txt";
+        ScanRecordContent(contents[i], file);
+        FUZZ_CHECK(file.trials.size() == file.origins.size(), "trials without origins");
+        for (const TrialLine& line : file.trials)
+            FUZZ_CHECK(CheckTrialLine(line).empty() && std::isfinite(line.reactionTime),
+                       "kept the trial '%s'", line.Format().c_str());
+        const TrialCounts counts = file.Counts();
+        FUZZ_CHECK(counts.trials == counts.valid + counts.misses + counts.cancelled &&
+                       counts.correct <= counts.valid,
+                   "counts");
+
+        ParticipantReport report;
+        report.id = file.path;
+        report.counts = counts;
+        report.cells = SummarizeCells(file.trials, trimming);
+        report.slopes = FitSlopes(report.cells);
+        for (const Cell& cell : report.cells) {
+            FUZZ_CHECK(cell.rt.n + cell.trimmed == cell.correct && cell.correct <= cell.valid,
+                       "cell counts");
+            CheckPrinted(cell.accuracy, 4, "accuracy");
+            CheckDescriptives(cell.rt, "cell RT");
+        }
+        for (const LineFit& fit :
+             {report.slopes.eye[0], report.slopes.eye[1], report.slopes.both}) {
+            CheckPrinted(fit.slope, 4, "slope");
+            CheckPrinted(fit.intercept, 2, "intercept");
+        }
+        tables.push_back(report.cells);
+        participants.push_back(std::move(report));
+    }
+    const GroupTable group = PoolParticipants(tables);
+    for (const GroupCell& cell : group) {
+        CheckDescriptives(cell.rt, "group RT");
+        CheckPrinted(cell.accuracy, 4, "group accuracy");
+    }
+    CheckCsv(FormatCellsCsv(participants), "cells");
+    CheckCsv(FormatSlopesCsv(participants), "slopes");
+    CheckCsv(FormatGroupCsv(group), "group");
+    return 0;
+}
