@@ -1,10 +1,12 @@
 # The two commands of the README: `make run` and `make test`. Everything else is a helper.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-sanitize format bench demo clean
+.PHONY: all deps build run test test-sanitize fuzz format bench demo clean
 
 all: build
 
@@ -28,6 +30,14 @@ test-sanitize: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=0 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE e2e
 
+# Each fuzz harness for FUZZ_SECONDS under ASan and UBSan (clang, libFuzzer); an input that
+# finds something is kept in tests/fuzz/corpus/ and the target fails. FUZZ_HARNESSES picks some.
+fuzz:
+	@scripts/install-deps.sh fuzz
+	CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DORVI_FUZZ=ON $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target orvi_fuzzers
+	tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_HARNESSES)
+
 demo: build
 	@scripts/install-deps.sh demo
 	scripts/demo.sh $(BUILD)
@@ -42,4 +52,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
