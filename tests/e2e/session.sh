@@ -69,7 +69,7 @@ key 1
 sleep 0.8
 ! grep -q '^white' "$work/trace.tsv" || e2e_fail "Shift+1 started the blink practice"
 key ampersand
-sleep 0.8
+for _ in $(seq 50); do grep -q '^white' "$work/trace.tsv" && break; sleep 0.1; done
 grep -q '^white' "$work/trace.tsv" || e2e_fail "the '&' key did not start the blink practice"
 setxkbmap us
 key Escape
