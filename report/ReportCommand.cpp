@@ -414,7 +414,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (options.trimming.sdCut) {
         out << Printf(
             "  --sd-cut %g can only act on a cell of %d or more trials ((n - 1) / sqrt(n) "
-            "> %g); %d of %d cells with reaction times had fewer.\n",
+            "> %g);\n  %d of %d cells with reaction times had fewer.\n",
             *options.trimming.sdCut, sdCutReach.smallestN, *options.trimming.sdCut,
             sdCutReach.cellsTooSmall, sdCutReach.cellsWithRt);
     }

@@ -128,7 +128,7 @@ TEST_F(ReportCommand, StatesTheTrimmingAndCountsTrimmedTrials) {
                "more than 1.5 SD from their cell mean left out"));
     EXPECT_TRUE(
         OutHas("\n  --sd-cut 1.5 can only act on a cell of 5 or more trials ((n - 1) / "
-               "sqrt(n) > 1.5); 1 of 2 cells with reaction times had fewer.\n"))
+               "sqrt(n) > 1.5);\n  1 of 2 cells with reaction times had fewer.\n"))
         << m_out;
     const std::string csv = Slurp(m_dir / "orvi-report.csv");
     EXPECT_NE(csv.find("\nreport-trim,1,0,6,6,1.0000,4,2,515.00,515.00,12.91,6.45\n"),
