@@ -38,7 +38,7 @@ Outputs, in DIR:
                            participants)
   orvi-report-tests.csv    one-sample t-test of the participants' slopes against 0, for
                            eye 1, eye 2 and both (two or more participants)
-  PREFIX-<participant>.png/.svg, PREFIX-group.png/.svg
+  PREFIX-<participant>.FORMAT, PREFIX-group.FORMAT
                            mean RT against disparity, one line per eye; bars: SE of the
                            trials (participant), within-subject 95% CI (group)
 and a short summary on standard output.
@@ -47,8 +47,8 @@ Options:
   -o, --output-dir DIR   folder for all outputs (default: the current folder; created
                          when missing)
       --csv FILE         cell table path instead of DIR/orvi-report.csv; the slopes and
-                         group tables go next to it as FILE's name + "-slopes.csv" and
-                         "-group.csv"
+                         other tables go next to it as FILE's name + "-slopes.csv",
+                         "-group.csv" and "-tests.csv"
       --plot-prefix NAME plot file names start with NAME (default: orvi-report)
       --no-plots         write no plots
       --size WxH         plot size, pixels for PNG and points for SVG and PDF (default:
@@ -64,8 +64,9 @@ Options:
 
 Reaction-time figures use the correct trials; accuracy is correct / valid trials. Cancelled
 trials and trials whose click hit no eye are left out of both. Trimming changes the
-reaction-time figures only. Eyes are numbered as in the record file (1, 2). Disparity is the
-rotation from the upright face (viewpoint 5): 0, 45, 90, 135 or 180 degrees.
+reaction-time figures only. Eyes are numbered as in the record file (1, 2; eye 1 is the
+face's own right eye). Disparity is the rotation from the upright face (viewpoint 5): 0, 45,
+90, 135 or 180 degrees.
 
 A trial line (a line that starts with a digit) that does not hold nine numbers, or whose
 values the experiment cannot have written, is reported on standard error as FILE:LINE and
