@@ -10,7 +10,9 @@
 #include "FuzzSupport.h"
 #include "ParticipantFile.h"
 #include "ReportTables.h"
+#include "SlopeTest.h"
 #include "Statistics.h"
+#include "WithinSubjectInterval.h"
 
 namespace {
 
@@ -32,8 +34,8 @@ bool IsInteger(const std::string& field) {
            field.find_first_not_of("0123456789", digits) == std::string::npos;
 }
 
-// Every field but the participant's name is empty, an integer (counts, eye, degrees) or a
-// fixed-point number whose decimals are all there.
+// Every field but a name is empty, an integer (counts, eye, degrees, df), a p value, or a
+// fixed-point number with all its column's decimals (a number cut short loses them first).
 void CheckCsv(const std::string& csv, const char* name) {
     const std::vector<std::string> rows = Split(csv, '\n');
     FUZZ_CHECK(rows.size() >= 2 && rows.back().empty(), "%s: rows", name);
@@ -45,22 +47,27 @@ void CheckCsv(const std::string& csv, const char* name) {
         for (std::size_t c = 0; c < fields.size(); ++c) {
             const std::string& f = fields[c];
             const std::string& column = header[c];
-            if (column == "participant" || f.empty()) continue;
-            if (column.rfind("n_", 0) == 0 || column == "disparity_deg" ||
-                (column == "eye" && f != "both")) {
+            if (column == "participant" || column == "test" || f.empty() || f == "both") continue;
+            if (column.rfind("n_", 0) == 0 || column == "n" || column == "df" ||
+                column == "disparity_deg" || column == "eye") {
                 FUZZ_CHECK(IsInteger(f), "%s row %zu %s: '%s'", name, r, column.c_str(), f.c_str());
                 continue;
             }
-            if (column == "eye") continue;
+            if (column == "p") {
+                char* end = nullptr;
+                const double p = std::strtod(f.c_str(), &end);
+                FUZZ_CHECK(*end == '\0' && p >= 0.0 && p <= 1.0, "%s row %zu p: '%s'", name, r,
+                           f.c_str());
+                continue;
+            }
             const std::size_t point = f.find('.');
-            const int decimals = column.find("accuracy") != std::string::npos ||
-                                         column.find("slope") != std::string::npos
-                                     ? 4
-                                     : 2;
+            const bool four = std::string(name) == "tests" ||
+                              column.find("accuracy") != std::string::npos ||
+                              column.find("slope") != std::string::npos;
+            const std::size_t decimals = four ? 4 : 2;
             FUZZ_CHECK(point != std::string::npos && IsInteger(f.substr(0, point)) &&
-                           IsInteger(f.substr(point + 1)) &&
-                           f.size() - point - 1 == static_cast<std::size_t>(decimals),
-                       "%s row %zu %s: '%s' is no whole number with %d decimals", name, r,
+                           IsInteger(f.substr(point + 1)) && f.size() - point - 1 == decimals,
+                       "%s row %zu %s: '%s' is no whole number with %zu decimals", name, r,
                        column.c_str(), f.c_str(), decimals);
         }
     }
@@ -129,13 +136,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         tables.push_back(report.cells);
         participants.push_back(std::move(report));
     }
-    const GroupTable group = PoolParticipants(tables);
-    for (const GroupCell& cell : group) {
-        CheckDescriptives(cell.rt, "group RT");
-        CheckPrinted(cell.accuracy, 4, "group accuracy");
-    }
     CheckCsv(FormatCellsCsv(participants), "cells");
     CheckCsv(FormatSlopesCsv(participants), "slopes");
-    CheckCsv(FormatGroupCsv(group), "group");
+    if (participants.size() < 2) return 0;
+
+    // The pooled outputs, as the report makes them for two or more participants.
+    const GroupTable group = PoolParticipants(tables);
+    const WithinSubjectTable within = WithinSubjectIntervals(tables);
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        CheckDescriptives(group[i].rt, "group RT");
+        CheckPrinted(group[i].accuracy, 4, "group accuracy");
+        CheckPrinted(within[i].halfWidth, 2, "within-subject interval");
+    }
+    CheckCsv(FormatGroupCsv(group, within), "group");
+    std::vector<SlopeTest> tests;
+    for (int k = 0; k < 3; ++k) {
+        std::vector<double> slopes;
+        for (const ParticipantReport& p : participants) {
+            const LineFit& fit = k < 2 ? p.slopes.eye[static_cast<std::size_t>(k)] : p.slopes.both;
+            if (fit.slope) slopes.push_back(*fit.slope);
+        }
+        tests.push_back(TestSlopesAgainstZero("eye" + std::to_string(k), slopes));
+    }
+    CheckCsv(FormatSlopeTestsCsv(tests), "tests");
+    const std::vector<std::string> lines = Split(FormatSlopeTestsText(tests), '\n');
+    FUZZ_CHECK(lines.size() == tests.size() + 3 && lines.back().empty(),
+               "the slope tests' summary has %zu lines", lines.size());
     return 0;
 }
