@@ -71,19 +71,21 @@ std::string FormatSlopeTestsText(const std::vector<SlopeTest>& tests) {
         "  slope against 0, one-sample t-test (two-sided) of participant slopes (ms/deg):\n"
         "  test     N      mean        SD        SE         t  df          p   95% CI of the "
         "mean       d_z\n";
+    // Built up rather than printed into a buffer: a long number widens its column, never cuts
+    // the line.
     for (const SlopeTest& t : tests) {
-        char line[160];
-        std::snprintf(line, sizeof line, "  %-5s %4d %9s %9s %9s %9s %3s %10s %9s %9s %9s\n",
-                      t.name.c_str(), t.n, Padded(FormatFixed(t.mean, kDecimals), 9).c_str(),
-                      Padded(FormatFixed(t.sd, kDecimals), 9).c_str(),
-                      Padded(FormatFixed(t.se, kDecimals), 9).c_str(),
-                      Padded(FormatFixed(t.t, kDecimals), 9).c_str(),
-                      Padded(t.n >= 2 ? std::to_string(t.df) : "", 3).c_str(),
-                      Padded(PValue(t.p), 10).c_str(),
-                      Padded(FormatFixed(t.ciLow, kDecimals), 9).c_str(),
-                      Padded(FormatFixed(t.ciHigh, kDecimals), 9).c_str(),
-                      Padded(FormatFixed(t.dz, kDecimals), 9).c_str());
-        text += line;
+        text += "  " + t.name + std::string(t.name.size() < 5 ? 5 - t.name.size() : 0, ' ');
+        for (const std::string& field :
+             {Padded(std::to_string(t.n), 4), Padded(FormatFixed(t.mean, kDecimals), 9),
+              Padded(FormatFixed(t.sd, kDecimals), 9), Padded(FormatFixed(t.se, kDecimals), 9),
+              Padded(FormatFixed(t.t, kDecimals), 9),
+              Padded(t.n >= 2 ? std::to_string(t.df) : "", 3), Padded(PValue(t.p), 10),
+              Padded(FormatFixed(t.ciLow, kDecimals), 9),
+              Padded(FormatFixed(t.ciHigh, kDecimals), 9),
+              Padded(FormatFixed(t.dz, kDecimals), 9)}) {
+            text += " " + field;
+        }
+        text += "\n";
     }
     return text;
 }
