@@ -119,9 +119,13 @@ bool OutputFiles::Write(const std::string& path, const Writer& writer, std::stri
         fs::is_symlink(path, ignored) ? fs::weakly_canonical(path, ignored).string() : path;
     struct stat info {};
     const bool exists = ::stat(target.c_str(), &info) == 0;
-    if (exists && !S_ISREG(info.st_mode)) {
-        error = "not a regular file";
+    if (exists && S_ISDIR(info.st_mode)) {
+        error = "is a folder";
         return false;
+    }
+    if (exists && !S_ISREG(info.st_mode)) {
+        // A device or a FIFO (/dev/stdout, say) cannot be replaced, only written to.
+        return writer(target, error);
     }
     const std::size_t slash = target.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);

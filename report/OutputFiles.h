@@ -8,11 +8,11 @@
 
 // Every file orvi-report writes goes through here, so that no output can take the place of an
 // input and none is left half-written: an output is written to a temporary file beside it,
-// checked, synced and renamed over the path.
+// checked, synced and renamed over the path (a device such as /dev/stdout is written to).
 class OutputFiles {
   public:
-    // Writes the content to the temporary path it is given (which exists, empty); false with a
-    // message when that failed or the content is not complete.
+    // Writes the content to the path it is given (an empty temporary file, or the device the
+    // output names); false with a message when that failed or the content is not complete.
     using Writer = std::function<bool(const std::string& path, std::string& error)>;
 
     // Notes which files the inputs are, by path and by file identity (device and inode).
