@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -225,7 +224,6 @@ TEST_F(ReportCommand, OutputsThatCannotBeWrittenWholeAreErrors) {
     const pid_t child = fork();
     if (child == 0) {
         const rlimit limit{16384, 16384};
-        signal(SIGXFSZ, SIG_IGN);
         if (setrlimit(RLIMIT_FSIZE, &limit) == 0 && freopen("/dev/null", "w", stdout) &&
             freopen(err.c_str(), "w", stderr)) {
             execl(ORVI_REPORT_BINARY, ORVI_REPORT_BINARY, "-o", out.c_str(),
