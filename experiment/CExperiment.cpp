@@ -470,7 +470,8 @@ void CExperiment::RewriteCancelledLine(int k) {
     LinePiece line;
     while (reader.next(line)) {
         TrialLine fields{};
-        if (RecordLineParser::ScanTrialFields(line.text, fields) ==
+        if (!line.text.empty() &&
+            RecordLineParser::ScanTrialFields(line.text, fields) ==
                 RecordLineParser::kTrialFields &&
             fields.number == k + 1) {
             fields.cancelled = 1;

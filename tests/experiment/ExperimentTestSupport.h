@@ -9,7 +9,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -59,15 +59,16 @@ class FakePlatform : public ExperimentPlatform {
     }
 };
 
-// A fresh folder under /tmp, removed with its content.
+// A fresh folder under /tmp, or another parent such as /dev/shm for large files that must not
+// wait for a disk, removed with its content.
 struct TempDir {
-    TempDir() {
+    explicit TempDir(const std::string& parent = "/tmp") : path(parent + "/orvi-exp-XXXXXX") {
         if (!mkdtemp(path.data())) throw std::runtime_error(path);
     }
     ~TempDir() { fs::remove_all(path); }
     TempDir(const TempDir&) = delete;
     std::string operator/(const std::string& name) const { return path + "/" + name; }
-    std::string path = "/tmp/orvi-exp-XXXXXX";
+    std::string path;
 };
 
 // Real files, every operation logged ("read", "open:<path>", "append", ...) and the one at
@@ -132,8 +133,9 @@ class ExperimentTest : public ::testing::Test {
 
 inline std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ostringstream content;
+    if (!(content << in.rdbuf())) throw std::runtime_error("cannot read " + path);
+    return content.str();
 }
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
