@@ -118,19 +118,28 @@ class FuzzPlatform : public ExperimentPlatform {
     [[noreturn]] void exitProcess(int) override { throw FuzzExit{}; }
 };
 
-// Files in memory. A path names a file's content the way a directory entry names an inode, so a
-// stream keeps writing to its file after a rename or a removal. The operation numbered `failAt`
-// (counted from 0 over every call) fails the way the system call would.
+// Files in memory. A path names a file the way a directory entry names an inode, so a stream
+// keeps writing to its file after a rename or a removal, and a lock belongs to the file. The
+// operation numbered `failAt` (counted from 0 over every call, streams' too) fails the way the
+// system call would.
 class MemoryFileSystem : public FileSystem {
   public:
-    using Content = std::shared_ptr<std::string>;
-    std::map<std::string, Content> files;
+    struct File {
+        std::string data;
+        RecordStream::Permissions permissions{0644, 1000, 1000};
+        const void* lockedBy = nullptr;
+    };
+    std::map<std::string, std::shared_ptr<File>> files;
     int failAt = -1;
     int operations = 0;
 
+    void put(const std::string& path, std::string data) {
+        files[path] = std::make_shared<File>();
+        files[path]->data = std::move(data);
+    }
     std::string contentOf(const std::string& path) const {
         const auto it = files.find(path);
-        return it == files.end() ? std::string() : *it->second;
+        return it == files.end() ? std::string() : it->second->data;
     }
     bool exists(const std::string& path) const { return files.count(path) != 0; }
 
@@ -138,45 +147,85 @@ class MemoryFileSystem : public FileSystem {
         if (fails()) return {Opened::Result::Error, nullptr, "injected failure"};
         const auto it = files.find(path);
         if (it == files.end()) return {Opened::Result::Missing, nullptr, "missing"};
-        return {Opened::Result::Ok, std::make_unique<StringByteSource>(*it->second), ""};
+        return {Opened::Result::Ok, std::make_unique<StringByteSource>(it->second->data), ""};
     }
     ReadResult readFile(const std::string& path, std::string& content) override {
         if (fails()) return ReadResult::Error;
         const auto it = files.find(path);
         if (it == files.end()) return ReadResult::CannotOpen;
-        content = *it->second;
+        content = it->second->data;
         return ReadResult::Ok;
     }
     bool canOpenForReading(const std::string& path) override { return !fails() && exists(path); }
     std::unique_ptr<RecordStream> open(const std::string& path, OpenMode mode) override {
         if (fails() || (mode == OpenMode::CreateNew && exists(path))) return nullptr;
-        Content& file = files[path];
-        if (!file) file = std::make_shared<std::string>();
-        if (mode == OpenMode::Truncate) file->clear();
+        std::shared_ptr<File>& file = files[path];
+        if (!file) file = std::make_shared<File>();
         return std::make_unique<Stream>(*this, file);
+    }
+    std::unique_ptr<RecordStream> createLocked(const std::string& path) override {
+        if (fails()) return nullptr;
+        const auto it = files.find(path);
+        if (it != files.end() && it->second->lockedBy != nullptr) return nullptr;
+        put(path, "");
+        auto stream = std::make_unique<Stream>(*this, files[path]);
+        files[path]->lockedBy = stream.get();
+        return stream;
     }
     bool remove(const std::string& path) override { return !fails() && files.erase(path) == 1; }
     bool rename(const std::string& from, const std::string& to) override {
         if (fails() || !exists(from)) return false;
-        Content moved = files[from];
+        std::shared_ptr<File> moved = files[from];
         files.erase(from);
         files[to] = moved;
         return true;
     }
-    bool syncDirectory(const std::string&) override { return !fails(); }
+    int syncDirectory(const std::string&) override { return fails() ? EIO : 0; }
+    std::string finalPath(const std::string& path) override { return path; }
 
   private:
-    struct Stream : RecordStream {
-        Stream(MemoryFileSystem& fs, Content f) : files(fs), file(std::move(f)) {}
+    class Stream : public RecordStream {
+      public:
+        Stream(MemoryFileSystem& fs, std::shared_ptr<File> f) : m_fs(fs), m_file(std::move(f)) {}
+        ~Stream() override { unlock(); }
         // A failed append leaves the file as it was, as the real stream promises.
-        bool append(const std::string& bytes) override {
-            if (files.fails()) return false;
-            *file += bytes;
+        bool append(const std::string& bytes) override { return write(bytes); }
+        bool write(std::string_view bytes) override {
+            if (m_fs.fails()) return false;
+            m_file->data += bytes;
             return true;
         }
-        bool close() override { return !files.fails(); }
-        MemoryFileSystem& files;
-        Content file;
+        bool sync() override { return !m_fs.fails(); }
+        bool tryLock() override {
+            if (m_fs.fails() || (m_file->lockedBy != nullptr && m_file->lockedBy != this))
+                return false;
+            m_file->lockedBy = this;
+            return true;
+        }
+        bool isAt(const std::string& path) override {
+            const auto it = m_fs.files.find(path);
+            return !m_fs.fails() && it != m_fs.files.end() && it->second == m_file;
+        }
+        bool permissions(Permissions& out) override {
+            out = m_file->permissions;
+            return !m_fs.fails();
+        }
+        bool setPermissions(const Permissions& permissions) override {
+            if (m_fs.fails()) return false;
+            m_file->permissions = permissions;
+            return true;
+        }
+        bool close() override {
+            unlock();
+            return !m_fs.fails();
+        }
+
+      private:
+        void unlock() {
+            if (m_file->lockedBy == this) m_file->lockedBy = nullptr;
+        }
+        MemoryFileSystem& m_fs;
+        std::shared_ptr<File> m_file;
     };
 
     bool fails() { return operations++ == failAt; }

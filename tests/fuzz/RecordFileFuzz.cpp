@@ -89,16 +89,22 @@ std::string State(const CExperiment& e) {
 struct Outcome {
     int failedStep = -1;  // 0: opening the file; step i at i + 1
     std::string file;
+    RecordStream::Permissions permissions;
     std::string state;  // when nothing failed
 };
 
 constexpr char kPath[] = "/lab/s01.txt";
+// An existing record file's, unlike those of a file created new.
+constexpr RecordStream::Permissions kOwnPermissions{0600, 1234, 5678};
 
 // Runs the first `count` steps as the view would: a trial only while items remain, a cancel
 // reaching one trial further back each time until the next trial.
 Outcome Play(const Script& script, std::size_t count, int failAt) {
     MemoryFileSystem files;
-    if (script.existing) files.files[kPath] = std::make_shared<std::string>(script.initial);
+    if (script.existing) {
+        files.put(kPath, script.initial);
+        files.files[kPath]->permissions = kOwnPermissions;
+    }
     files.failAt = failAt;
     FuzzPlatform platform;
     Outcome outcome;
@@ -125,13 +131,14 @@ Outcome Play(const Script& script, std::size_t count, int failAt) {
         outcome.failedStep = stage;
     }
     outcome.file = files.contentOf(kPath);
+    if (files.exists(kPath)) outcome.permissions = files.files[kPath]->permissions;
     return outcome;
 }
 
 // A second experiment continuing the file.
 std::string Continue(const std::string& file) {
     MemoryFileSystem files;
-    files.files[kPath] = std::make_shared<std::string>(file);
+    files.put(kPath, file);
     FuzzPlatform platform;
     try {
         CExperiment e(platform, files);
@@ -154,6 +161,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string restored = Continue(run.file);
         FUZZ_CHECK(restored == run.state, "continued:\n%s\nwritten:\n%s", restored.c_str(),
                    run.state.c_str());
+        FUZZ_CHECK(!script.existing || (run.permissions.mode == kOwnPermissions.mode &&
+                                        run.permissions.owner == kOwnPermissions.owner &&
+                                        run.permissions.group == kOwnPermissions.group),
+                   "the record file's mode, owner or group changed");
         return 0;
     }
     // Only a step that failed tells what the file may hold: before it, or after it.

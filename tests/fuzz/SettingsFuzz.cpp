@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzPlatform platform;
     platform.program = "/lab/orvi";
     MemoryFileSystem files;
-    files.files["/lab/orvi.ini"] = std::make_shared<std::string>(content);
+    files.put("/lab/orvi.ini", content);
     files.failAt = readFails ? 0 : -1;
     CExperiment experiment(platform, files);
 
