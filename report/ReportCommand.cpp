@@ -11,9 +11,12 @@
 #include <cstring>
 #include <ostream>
 
+#include "BidsDataset.h"
 #include "ParticipantFile.h"
+#include "ParticipantLabels.h"
 #include "ReportPlot.h"
 #include "ReportTables.h"
+#include "TrialTable.h"
 
 namespace {
 
@@ -47,6 +50,13 @@ Options:
       --min-rt MS        leave out correct trials faster than MS milliseconds
       --sd-cut K         then leave out correct trials more than K sample SDs from the mean
                          of their cell (participant x eye x disparity), in one pass
+      --trials FILE      also write every trial as a UTF-8 CSV, one row per trial line, with
+                         whether and why it enters the reaction-time figures
+      --bids DIR         also write the trials as a BIDS behavioural dataset in DIR
+      --participant REGEX
+                         the participant is the first capture group of REGEX (ECMAScript)
+                         in the file's name; files with the same participant are pooled
+                         (default: each file is a participant, named after the file)
   -h, --help             show this help and exit
   -V, --version          show the version and exit
 
@@ -253,8 +263,9 @@ int ParseReportArguments(const std::vector<std::string>& args, ReportOptions& op
             value = arg.substr(eq + 1);
             hasValue = true;
         }
-        static const char* const kValued[] = {"-o",     "--output-dir", "--csv",   "--plot-prefix",
-                                              "--size", "--min-rt",     "--sd-cut"};
+        static const char* const kValued[] = {"-o",     "--output-dir", "--csv",    "--plot-prefix",
+                                              "--size", "--min-rt",     "--sd-cut", "--trials",
+                                              "--bids", "--participant"};
         bool known = false;
         for (const char* option : kValued) {
             known = known || name == option;
@@ -302,6 +313,19 @@ int ParseReportArguments(const std::vector<std::string>& args, ReportOptions& op
                 return kExitUsage;
             }
             options.trimming.minRt = number;
+        } else if (name == "--trials" || name == "--bids") {
+            if (value.empty()) {
+                Usage(err, "empty " + name + " path");
+                return kExitUsage;
+            }
+            (name == "--trials" ? options.trialsPath : options.bidsDir) = value;
+        } else if (name == "--participant") {
+            const std::string problem = CheckParticipantPattern(value);
+            if (!problem.empty()) {
+                Usage(err, problem);
+                return kExitUsage;
+            }
+            options.participant = value;
         } else {
             if (!ParseNumber(value, number) || number <= 0.0) {
                 Usage(err, "--sd-cut '" + value + "' is not a number > 0");
@@ -326,33 +350,91 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     int status = kExitOk;
 
-    const std::vector<std::string> ids = ParticipantIds(options.files);
-    std::vector<ParticipantReport> participants;
+    const ParticipantLabels labels = LabelParticipants(options.files, options.participant);
+    if (!options.bidsDir.empty()) {
+        std::vector<std::string> ids;
+        for (const std::string& id : labels.ids) {
+            if (!id.empty()) {
+                ids.push_back(id);
+            }
+        }
+        const std::string clash = CheckBidsLabels(ids);
+        if (!clash.empty()) {
+            Usage(err, clash);
+            return kExitUsage;
+        }
+    }
+    std::vector<ParticipantFile> inputs;  // read and labelled, in the order given
+    std::vector<TrialTableFile> tableFiles;
     std::vector<std::string> withoutData;
-    int readable = 0;
     for (std::size_t i = 0; i < options.files.size(); ++i) {
-        const ParticipantFile file = ReadParticipantFile(files, options.files[i]);
+        if (labels.ids[i].empty()) {
+            err << options.files[i] << ": name does not match --participant '"
+                << *options.participant << "'\n";
+            status = kExitInputProblem;
+            continue;
+        }
+        ParticipantFile file = ReadParticipantFile(files, options.files[i]);
         if (!file.readable) {
             err << file.path << ": " << file.readError << "\n";
             status = kExitInputProblem;
             continue;
         }
-        ++readable;
         for (const LineProblem& problem : file.problems) {
             err << file.path << ":" << problem.line << ": " << problem.message << "\n";
             status = kExitInputProblem;
         }
-        ParticipantReport report;
-        report.id = ids[i];
-        report.counts = file.Counts();
-        if (report.counts.valid == 0) {
+        if (file.Counts().valid == 0) {
             withoutData.push_back(file.path);
             status = kExitInputProblem;
+        }
+        inputs.push_back(std::move(file));
+        tableFiles.push_back({nullptr, labels.ids[i], {}});
+    }
+    // Files of one participant pool their trials; each trial's verdict goes back to its file.
+    std::vector<ParticipantReport> participants;
+    std::vector<std::vector<std::string>> pooledPaths;
+    for (std::size_t first = 0; first < inputs.size(); ++first) {
+        const std::string& id = tableFiles[first].participant;
+        bool seen = false;
+        for (std::size_t k = 0; k < first; ++k) {
+            seen = seen || tableFiles[k].participant == id;
+        }
+        if (seen) {
             continue;
         }
-        report.cells = SummarizeCells(file.trials, options.trimming);
+        std::vector<std::size_t> members;
+        std::vector<TrialLine> pooled;
+        ParticipantReport report;
+        report.id = id;
+        for (std::size_t k = first; k < inputs.size(); ++k) {
+            if (tableFiles[k].participant == id) {
+                members.push_back(k);
+                pooled.insert(pooled.end(), inputs[k].trials.begin(), inputs[k].trials.end());
+                const TrialCounts c = inputs[k].Counts();
+                report.counts.trials += c.trials;
+                report.counts.valid += c.valid;
+                report.counts.misses += c.misses;
+                report.counts.cancelled += c.cancelled;
+                report.counts.correct += c.correct;
+            }
+        }
+        const std::vector<TrialUse> uses = ClassifyTrials(pooled, options.trimming);
+        auto next = uses.begin();
+        std::vector<std::string> paths;
+        for (std::size_t k : members) {
+            tableFiles[k].file = &inputs[k];
+            tableFiles[k].uses.assign(next, next + inputs[k].trials.size());
+            next += static_cast<std::ptrdiff_t>(inputs[k].trials.size());
+            paths.push_back(inputs[k].path);
+        }
+        if (report.counts.valid == 0) {
+            continue;
+        }
+        report.cells = SummarizeCells(pooled, options.trimming);
         report.slopes = FitSlopes(report.cells);
         participants.push_back(std::move(report));
+        pooledPaths.push_back(std::move(paths));
     }
 
     out << kProgram << " " << ORVI_REPORT_VERSION << ": " << options.files.size()
@@ -374,6 +456,22 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
                 << " " << Column(p.slopes.eye[0].slope, 4, 7) << " "
                 << Column(p.slopes.eye[1].slope, 4, 7) << " " << Column(p.slopes.both.slope, 4, 7)
                 << "\n";
+        }
+    }
+    if (options.participant && !participants.empty()) {
+        out << "\nFiles pooled per participant:\n";
+        for (std::size_t i = 0; i < participants.size(); ++i) {
+            out << "  " << participants[i].id << ":";
+            for (const std::string& path : pooledPaths[i]) {
+                out << " " << path;
+            }
+            out << "\n";
+        }
+    }
+    if (!labels.notes.empty()) {
+        out << "\nSame file name, separate participants:\n";
+        for (const std::string& note : labels.notes) {
+            out << "  " << note << "\n";
         }
     }
 
@@ -439,12 +537,35 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (pooled) {
         tables.push_back({CsvStem(csvPath) + "-group.csv", FormatGroupCsv(group)});
     }
+    if (!options.trialsPath.empty()) {
+        tables.push_back({options.trialsPath, FormatTrialsCsv(tableFiles)});
+    }
     std::vector<std::string> written;
     for (const auto& [path, text] : tables) {
         if (WriteText(path, text, error)) {
             written.push_back(path);
         } else {
             err << path << ": " << error << "\n";
+            status = kExitInputProblem;
+        }
+    }
+
+    if (!options.bidsDir.empty()) {
+        bool complete = EnsureDirectory(options.bidsDir, error);
+        if (!complete) {
+            err << options.bidsDir << ": " << error << "\n";
+        }
+        for (const DatasetFile& file : BidsDataset(tableFiles, ORVI_REPORT_VERSION)) {
+            const std::string path = JoinPath(options.bidsDir, file.path);
+            if (complete &&
+                !(file.folder ? EnsureDirectory(path, error) : WriteText(path, file.text, error))) {
+                err << path << ": " << error << "\n";
+                complete = false;
+            }
+        }
+        if (complete) {
+            written.push_back(options.bidsDir + "/ (BIDS)");
+        } else {
             status = kExitInputProblem;
         }
     }

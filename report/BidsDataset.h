@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "TrialTable.h"
+
+// A file or folder of the dataset: its path inside the dataset's folder ('/'-separated).
+struct DatasetFile {
+    std::string path;
+    std::string text;
+    bool folder = false;
+};
+
+// The trial tables of `files` as a BIDS behavioural dataset (BIDS 1.9, raw): description,
+// README, participants table and dictionary, the task's column dictionary, and one _beh.tsv per
+// record file with trials, numbered _run-<n> in input order where a participant has several.
+// Participant ids must have passed CheckBidsLabels. Folders come before the files in them.
+std::vector<DatasetFile> BidsDataset(const std::vector<TrialTableFile>& files,
+                                     const std::string& version);
