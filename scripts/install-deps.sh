@@ -19,6 +19,11 @@ for p in "${want[@]}"; do
     missing+=("$p")
   fi
 done
+# The BIDS test runs the validator from the npm registry. Any npm will do (NodeSource's
+# nodejs brings its own, and Debian's npm package would conflict with it).
+if [ "${1:-build}" != build ] && ! command -v npm >/dev/null; then
+  missing+=(npm)
+fi
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing missing packages: ${missing[*]}"
