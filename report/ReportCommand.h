@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "FileSystem.h"
+#include "ReportPlot.h"
 #include "Statistics.h"
 
 inline constexpr int kExitOk = 0;
@@ -21,6 +22,7 @@ struct ReportOptions {
     bool plots = true;
     int width = 800;
     int height = 600;
+    std::vector<PlotFormat> formats = {PlotFormat::Png, PlotFormat::Svg};
     Trimming trimming;
     std::string trialsPath;                  // --trials: every trial as tidy CSV
     std::string bidsDir;                     // --bids: a BIDS behavioural dataset
