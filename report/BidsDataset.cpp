@@ -1,6 +1,8 @@
 #include "BidsDataset.h"
 
+#include <filesystem>
 #include <map>
+#include <set>
 
 #include "ParticipantLabels.h"
 
@@ -235,4 +237,21 @@ std::vector<DatasetFile> BidsDataset(const std::vector<TrialTableFile>& files,
         }
     }
     return dataset;
+}
+
+std::string ForeignSubjectEntry(const std::string& dir, const std::vector<DatasetFile>& dataset) {
+    namespace fs = std::filesystem;
+    std::set<std::string> planned;
+    for (const DatasetFile& file : dataset) {
+        planned.insert(file.path);
+    }
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(dir, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string relative = fs::path(it->path()).lexically_relative(dir).generic_string();
+        if (relative.compare(0, 4, "sub-") == 0 && planned.count(relative) == 0) {
+            return relative;
+        }
+    }
+    return std::string();
 }

@@ -18,3 +18,8 @@ struct DatasetFile {
 // Participant ids must have passed CheckBidsLabels. Folders come before the files in them.
 std::vector<DatasetFile> BidsDataset(const std::vector<TrialTableFile>& files,
                                      const std::string& version);
+
+// The first entry inside `dir`'s sub-* folders that `dataset` does not hold, relative to `dir`;
+// empty when there is none or `dir` does not exist. Left there, it would join the dataset as a
+// participant or run that is not among these.
+std::string ForeignSubjectEntry(const std::string& dir, const std::vector<DatasetFile>& dataset);

@@ -613,11 +613,17 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
 
     if (!options.bidsDir.empty()) {
-        bool complete = EnsureDirectory(options.bidsDir, error);
-        if (!complete) {
+        const std::vector<DatasetFile> dataset = BidsDataset(tableFiles, ORVI_REPORT_VERSION);
+        const std::string foreign = ForeignSubjectEntry(options.bidsDir, dataset);
+        bool complete = foreign.empty() && EnsureDirectory(options.bidsDir, error);
+        if (!foreign.empty()) {
+            err << options.bidsDir << ": holds " << foreign
+                << ", which is not among these participants' files; no BIDS dataset written "
+                   "(remove it or choose another folder)\n";
+        } else if (!complete) {
             err << options.bidsDir << ": " << error << "\n";
         }
-        for (const DatasetFile& file : BidsDataset(tableFiles, ORVI_REPORT_VERSION)) {
+        for (const DatasetFile& file : dataset) {
             const std::string path = JoinPath(options.bidsDir, file.path);
             if (complete &&
                 !(file.folder ? EnsureDirectory(path, error) : WriteText(path, file.text, error))) {

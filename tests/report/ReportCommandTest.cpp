@@ -186,6 +186,22 @@ TEST_F(ReportCommand, UnmatchedNamesAndSameNamedFiles) {
                        " is participant s_2, not the same as " + a + " (s)\n"));
 }
 
+// A participant of an earlier dataset in the folder would join this one: nothing is written.
+TEST_F(ReportCommand, LeavesABidsFolderWithOtherParticipantsAlone) {
+    const fs::path bids = m_dir / "bids";
+    ASSERT_EQ(
+        Run({"--no-plots", "-o", m_dir.string(), "--bids", bids.string(), Data("report-s03.txt")}),
+        kExitOk);
+    EXPECT_TRUE(fs::exists(bids / "sub-reports03/beh/sub-reports03_task-orvi_beh.tsv"));
+    EXPECT_EQ(
+        Run({"--no-plots", "-o", m_dir.string(), "--bids", bids.string(), Data("report-s01.txt")}),
+        kExitInputProblem);
+    EXPECT_EQ(m_err, bids.string() +
+                         ": holds sub-reports03, which is not among these participants' files; no "
+                         "BIDS dataset written (remove it or choose another folder)\n");
+    EXPECT_FALSE(fs::exists(bids / "sub-reports01"));
+}
+
 // gap.txt has eye 1 at 0, 45, 90 and 180 but not at 135, and no eye 2: its eye 1 line stops at
 // 90 and the point at 180 stands alone.
 TEST_F(ReportCommand, WritesPlotsInEachFormatWithBrokenLinesAndCaptions) {
