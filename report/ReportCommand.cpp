@@ -15,6 +15,7 @@
 #include "BidsDataset.h"
 #include "ParticipantFile.h"
 #include "ParticipantLabels.h"
+#include "ParticipantPool.h"
 #include "ReportPlot.h"
 #include "ReportTables.h"
 #include "SdCutReach.h"
@@ -437,49 +438,32 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         inputs.push_back(std::move(file));
         tableFiles.push_back({nullptr, labels.ids[i], {}});
     }
-    // Files of one participant pool their trials; each trial's verdict goes back to its file.
     std::vector<ParticipantReport> participants;
     std::vector<std::vector<std::string>> pooledPaths;
-    for (std::size_t first = 0; first < inputs.size(); ++first) {
-        const std::string& id = tableFiles[first].participant;
-        bool seen = false;
-        for (std::size_t k = 0; k < first; ++k) {
-            seen = seen || tableFiles[k].participant == id;
-        }
-        if (seen) {
-            continue;
-        }
-        std::vector<std::size_t> members;
-        std::vector<TrialLine> pooled;
-        ParticipantReport report;
-        report.id = id;
-        for (std::size_t k = first; k < inputs.size(); ++k) {
-            if (tableFiles[k].participant == id) {
-                members.push_back(k);
-                pooled.insert(pooled.end(), inputs[k].trials.begin(), inputs[k].trials.end());
-                const TrialCounts c = inputs[k].Counts();
-                report.counts.trials += c.trials;
-                report.counts.valid += c.valid;
-                report.counts.misses += c.misses;
-                report.counts.cancelled += c.cancelled;
-                report.counts.correct += c.correct;
-            }
-        }
-        const std::vector<TrialUse> uses = ClassifyTrials(pooled, options.trimming);
+    std::vector<std::string> inputIds;
+    for (const TrialTableFile& file : tableFiles) {
+        inputIds.push_back(file.participant);
+    }
+    for (const ParticipantPool& pool : PoolByParticipant(inputs, inputIds)) {
+        // One verdict per pooled trial; each file's share goes to its rows of the trial table.
+        const std::vector<TrialUse> uses = ClassifyTrials(pool.trials, options.trimming);
         auto next = uses.begin();
         std::vector<std::string> paths;
-        for (std::size_t k : members) {
-            tableFiles[k].file = &inputs[k];
-            tableFiles[k].uses.assign(next, next + inputs[k].trials.size());
-            next += static_cast<std::ptrdiff_t>(inputs[k].trials.size());
+        for (std::size_t k : pool.members) {
+            const auto end = next + static_cast<std::ptrdiff_t>(inputs[k].trials.size());
+            tableFiles[k] = {&inputs[k], pool.id, {next, end}};
+            next = end;
             paths.push_back(inputs[k].path);
         }
-        if (report.counts.valid == 0) {
+        if (pool.counts.valid == 0) {
             continue;
         }
-        report.cells = SummarizeCells(pooled, options.trimming);
+        ParticipantReport report;
+        report.id = pool.id;
+        report.counts = pool.counts;
+        report.cells = SummarizeCells(pool.trials, options.trimming);
         if (options.trimming.sdCut) {
-            CountSdCutReach(SummarizeCells(pooled, {options.trimming.minRt, std::nullopt}),
+            CountSdCutReach(SummarizeCells(pool.trials, {options.trimming.minRt, std::nullopt}),
                             *options.trimming.sdCut, sdCutReach);
         }
         report.slopes = FitSlopes(report.cells);
