@@ -411,7 +411,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         }
     }
     std::vector<ParticipantFile> inputs;  // read and labelled, in the order given
-    std::vector<TrialTableFile> tableFiles;
+    std::vector<std::string> inputIds;
     std::vector<std::string> withoutData;
     SdCutReach sdCutReach;
     for (std::size_t i = 0; i < options.files.size(); ++i) {
@@ -436,14 +436,11 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             status = kExitInputProblem;
         }
         inputs.push_back(std::move(file));
-        tableFiles.push_back({nullptr, labels.ids[i], {}});
+        inputIds.push_back(labels.ids[i]);
     }
+    std::vector<TrialTableFile> tableFiles(inputs.size());
     std::vector<ParticipantReport> participants;
     std::vector<std::vector<std::string>> pooledPaths;
-    std::vector<std::string> inputIds;
-    for (const TrialTableFile& file : tableFiles) {
-        inputIds.push_back(file.participant);
-    }
     for (const ParticipantPool& pool : PoolByParticipant(inputs, inputIds)) {
         // One verdict per pooled trial; each file's share goes to its rows of the trial table.
         const std::vector<TrialUse> uses = ClassifyTrials(pool.trials, options.trimming);
