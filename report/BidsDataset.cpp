@@ -157,6 +157,12 @@ constexpr const char* kColumnDictionary = R"json(
     }
   })json";
 
+std::string BehPath(const std::string& id, int run) {
+    const std::string sub = "sub-" + BidsLabel(id);
+    return sub + "/beh/" + sub + "_task-" + kTask + (run > 0 ? "_run-" + std::to_string(run) : "") +
+           "_beh.tsv";
+}
+
 std::string TsvRow(const std::vector<std::string>& fields, std::size_t first) {
     std::string row;
     for (std::size_t i = first; i < fields.size(); ++i) {
@@ -228,12 +234,11 @@ std::vector<DatasetFile> BidsDataset(const std::vector<TrialTableFile>& files,
         dataset.push_back({sub + "/beh", std::string(), true});
         const std::vector<const TrialTableFile*>& list = filesOf[id];
         for (std::size_t r = 0; r < list.size(); ++r) {
-            const std::string run = list.size() > 1 ? "_run-" + std::to_string(r + 1) : "";
             std::string tsv = header;
             for (const std::vector<std::string>& row : TrialRows(*list[r])) {
                 tsv += TsvRow(row, kFirstColumn);
             }
-            dataset.push_back({sub + "/beh/" + sub + "_task-" + kTask + run + "_beh.tsv", tsv});
+            dataset.push_back({BehPath(id, list.size() > 1 ? static_cast<int>(r) + 1 : 0), tsv});
         }
     }
     return dataset;
@@ -254,4 +259,21 @@ std::string ForeignSubjectEntry(const std::string& dir, const std::vector<Datase
         }
     }
     return std::string();
+}
+
+std::vector<std::string> PossibleBidsPaths(const std::vector<std::string>& ids) {
+    std::vector<std::string> paths;
+    for (const DatasetFile& file : BidsDataset({}, std::string())) {
+        paths.push_back(file.path);  // the files every dataset has
+    }
+    std::map<std::string, int> filesOf;
+    for (const std::string& id : ids) {
+        ++filesOf[id];
+    }
+    for (const auto& [id, count] : filesOf) {
+        for (int run = 0; run <= (count > 1 ? count : 0); ++run) {
+            paths.push_back(BehPath(id, run));
+        }
+    }
+    return paths;
 }

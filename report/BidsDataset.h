@@ -23,3 +23,8 @@ std::vector<DatasetFile> BidsDataset(const std::vector<TrialTableFile>& files,
 // empty when there is none or `dir` does not exist. Left there, it would join the dataset as a
 // participant or run that is not among these.
 std::string ForeignSubjectEntry(const std::string& dir, const std::vector<DatasetFile>& dataset);
+
+// Every file path inside the dataset's folder that BidsDataset could write for files of these
+// participants (ids in input order), whichever of the files turn out to hold trials: for
+// checking the outputs before anything is read or written.
+std::vector<std::string> PossibleBidsPaths(const std::vector<std::string>& ids);
