@@ -26,7 +26,7 @@ test: build
 test-sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -DORVI_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	ASAN_OPTIONS=detect_leaks=0 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE 'e2e|bids'
+	ASAN_OPTIONS=detect_leaks=0 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE 'e2e|bids|timing'
 
 demo: build
 	@scripts/install-deps.sh demo
