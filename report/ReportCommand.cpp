@@ -12,12 +12,16 @@
 #include <cstring>
 #include <ostream>
 
+#include "BidsDataset.h"
 #include "OutputFiles.h"
 #include "ParticipantFile.h"
+#include "ParticipantLabels.h"
+#include "ParticipantPool.h"
 #include "ReportPlot.h"
 #include "ReportTables.h"
 #include "SdCutReach.h"
 #include "SlopeTest.h"
+#include "TrialTable.h"
 #include "WithinSubjectInterval.h"
 
 namespace {
@@ -60,6 +64,13 @@ Options:
       --sd-cut K         then leave out correct trials more than K sample SDs from the mean
                          of their cell (participant x eye x disparity), in one pass; it
                          can only act on a cell of n trials with (n - 1) / sqrt(n) > K
+      --trials FILE      also write every trial as a UTF-8 CSV, one row per trial line, with
+                         whether and why it enters the reaction-time figures
+      --bids DIR         also write the trials as a BIDS behavioural dataset in DIR
+      --participant REGEX
+                         the participant is the first capture group of REGEX (ECMAScript)
+                         in the file's name; files with the same participant are pooled
+                         (default: each file is a participant, named after the file)
   -h, --help             show this help and exit
   -V, --version          show the version and exit
 
@@ -292,8 +303,9 @@ int ParseReportArguments(const std::vector<std::string>& args, ReportOptions& op
             value = arg.substr(eq + 1);
             hasValue = true;
         }
-        static const char* const kValued[] = {"-o",     "--output-dir", "--csv",    "--plot-prefix",
-                                              "--size", "--min-rt",     "--sd-cut", "--format"};
+        static const char* const kValued[] = {
+            "-o",       "--output-dir", "--csv",    "--plot-prefix", "--size",       "--min-rt",
+            "--sd-cut", "--format",     "--trials", "--bids",        "--participant"};
         bool known = false;
         for (const char* option : kValued) {
             known = known || name == option;
@@ -347,6 +359,19 @@ int ParseReportArguments(const std::vector<std::string>& args, ReportOptions& op
                 return kExitUsage;
             }
             options.trimming.minRt = number;
+        } else if (name == "--trials" || name == "--bids") {
+            if (value.empty()) {
+                Usage(err, "empty " + name + " path");
+                return kExitUsage;
+            }
+            (name == "--trials" ? options.trialsPath : options.bidsDir) = value;
+        } else if (name == "--participant") {
+            const std::string problem = CheckParticipantPattern(value);
+            if (!problem.empty()) {
+                Usage(err, problem);
+                return kExitUsage;
+            }
+            options.participant = value;
         } else {
             if (!ParseNumber(value, number) || number <= 0.0) {
                 Usage(err, "--sd-cut '" + value + "' is not a number > 0");
@@ -377,7 +402,20 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         err << kProgram << ": warning: " << later << " is the same file as " << earlier
             << "; it is counted once\n";
     }
-    const std::vector<std::string> ids = ParticipantIds(options.files);
+    const ParticipantLabels labels = LabelParticipants(options.files, options.participant);
+    std::vector<std::string> ids;  // of the labelled files
+    for (const std::string& id : labels.ids) {
+        if (!id.empty()) {
+            ids.push_back(id);
+        }
+    }
+    if (!options.bidsDir.empty()) {
+        const std::string clash = CheckBidsLabels(ids);
+        if (!clash.empty()) {
+            Usage(err, clash);
+            return kExitUsage;
+        }
+    }
 
     // Every output that may be written, checked before anything is.
     const std::string csvPath =
@@ -395,6 +433,14 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             }
         }
     }
+    if (!options.trialsPath.empty()) {
+        outputs.push_back(options.trialsPath);
+    }
+    if (!options.bidsDir.empty()) {
+        for (const std::string& path : PossibleBidsPaths(ids)) {
+            outputs.push_back(JoinPath(options.bidsDir, path));
+        }
+    }
     const OutputFiles outputFiles(options.files);
     const std::string clash = outputFiles.Clash(outputs);
     if (!clash.empty()) {
@@ -402,11 +448,18 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return kExitUsage;
     }
 
-    std::vector<ParticipantReport> participants;
+    std::vector<ParticipantFile> inputs;  // read and labelled, in the order given
+    std::vector<std::string> inputIds;
     std::vector<std::string> withoutData;
     SdCutReach sdCutReach;
     for (std::size_t i = 0; i < options.files.size(); ++i) {
-        const ParticipantFile file = ReadParticipantFile(files, options.files[i]);
+        if (labels.ids[i].empty()) {
+            err << options.files[i] << ": name does not match --participant '"
+                << *options.participant << "'\n";
+            status = kExitInputProblem;
+            continue;
+        }
+        ParticipantFile file = ReadParticipantFile(files, options.files[i]);
         if (!file.readable) {
             err << file.path << ": " << file.readError << "\n";
             status = kExitInputProblem;
@@ -420,21 +473,41 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             }
             status = kExitInputProblem;
         }
-        ParticipantReport report;
-        report.id = ids[i];
-        report.counts = file.Counts();
-        if (report.counts.valid == 0) {
+        if (file.Counts().valid == 0) {
             withoutData.push_back(file.path);
             status = kExitInputProblem;
+        }
+        inputs.push_back(std::move(file));
+        inputIds.push_back(labels.ids[i]);
+    }
+    std::vector<TrialTableFile> tableFiles(inputs.size());
+    std::vector<ParticipantReport> participants;
+    std::vector<std::vector<std::string>> pooledPaths;
+    for (const ParticipantPool& pool : PoolByParticipant(inputs, inputIds)) {
+        // One verdict per pooled trial; each file's share goes to its rows of the trial table.
+        const std::vector<TrialUse> uses = ClassifyTrials(pool.trials, options.trimming);
+        auto next = uses.begin();
+        std::vector<std::string> paths;
+        for (std::size_t k : pool.members) {
+            const auto end = next + static_cast<std::ptrdiff_t>(inputs[k].trials.size());
+            tableFiles[k] = {&inputs[k], pool.id, {next, end}};
+            next = end;
+            paths.push_back(inputs[k].path);
+        }
+        if (pool.counts.valid == 0) {
             continue;
         }
-        report.cells = SummarizeCells(file.trials, options.trimming);
+        ParticipantReport report;
+        report.id = pool.id;
+        report.counts = pool.counts;
+        report.cells = SummarizeCells(pool.trials, options.trimming);
         if (options.trimming.sdCut) {
-            CountSdCutReach(SummarizeCells(file.trials, {options.trimming.minRt, std::nullopt}),
+            CountSdCutReach(SummarizeCells(pool.trials, {options.trimming.minRt, std::nullopt}),
                             *options.trimming.sdCut, sdCutReach);
         }
         report.slopes = FitSlopes(report.cells);
         participants.push_back(std::move(report));
+        pooledPaths.push_back(std::move(paths));
     }
 
     out << kProgram << " " << ORVI_REPORT_VERSION << ": " << options.files.size()
@@ -463,6 +536,22 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
                 << " " << Column(p.slopes.eye[0].slope, 4, 7) << " "
                 << Column(p.slopes.eye[1].slope, 4, 7) << " " << Column(p.slopes.both.slope, 4, 7)
                 << "\n";
+        }
+    }
+    if (options.participant && !participants.empty()) {
+        out << "\nFiles pooled per participant:\n";
+        for (std::size_t i = 0; i < participants.size(); ++i) {
+            out << "  " << participants[i].id << ":";
+            for (const std::string& path : pooledPaths[i]) {
+                out << " " << path;
+            }
+            out << "\n";
+        }
+    }
+    if (!labels.notes.empty()) {
+        out << "\nSame file name, separate participants:\n";
+        for (const std::string& note : labels.notes) {
+            out << "  " << note << "\n";
         }
     }
 
@@ -535,12 +624,41 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         tables.push_back({groupPath, FormatGroupCsv(group, within)});
         tables.push_back({testsPath, FormatSlopeTestsCsv(slopeTests)});
     }
+    if (!options.trialsPath.empty()) {
+        tables.push_back({options.trialsPath, FormatTrialsCsv(tableFiles)});
+    }
     std::vector<std::string> written;
     for (const auto& [path, text] : tables) {
         if (outputFiles.WriteText(path, text, error)) {
             written.push_back(path);
         } else {
             err << path << ": " << error << "\n";
+            status = kExitInputProblem;
+        }
+    }
+
+    if (!options.bidsDir.empty()) {
+        const std::vector<DatasetFile> dataset = BidsDataset(tableFiles, ORVI_REPORT_VERSION);
+        const std::string foreign = ForeignSubjectEntry(options.bidsDir, dataset);
+        bool complete = foreign.empty() && EnsureDirectory(options.bidsDir, error);
+        if (!foreign.empty()) {
+            err << options.bidsDir << ": holds " << foreign
+                << ", which is not among these participants' files; no BIDS dataset written "
+                   "(remove it or choose another folder)\n";
+        } else if (!complete) {
+            err << options.bidsDir << ": " << error << "\n";
+        }
+        for (const DatasetFile& file : dataset) {
+            const std::string path = JoinPath(options.bidsDir, file.path);
+            if (complete && !(file.folder ? EnsureDirectory(path, error)
+                                          : outputFiles.WriteText(path, file.text, error))) {
+                err << path << ": " << error << "\n";
+                complete = false;
+            }
+        }
+        if (complete) {
+            written.push_back(options.bidsDir + "/ (BIDS)");
+        } else {
             status = kExitInputProblem;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ struct ReportOptions {
     int height = 600;
     std::vector<PlotFormat> formats = {PlotFormat::Png, PlotFormat::Svg};
     Trimming trimming;
+    std::string trialsPath;                  // --trials: every trial as tidy CSV
+    std::string bidsDir;                     // --bids: a BIDS behavioural dataset
+    std::optional<std::string> participant;  // --participant: regex for the label
 };
 
 // The whole program: arguments without the program name; the summary goes to `out`, messages

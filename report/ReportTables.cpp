@@ -1,7 +1,6 @@
 #include "ReportTables.h"
 
 #include <cstdio>
-#include <set>
 
 namespace {
 
@@ -76,34 +75,4 @@ std::string FormatSlopesCsv(const std::vector<ParticipantReport>& participants) 
         csv += p.id + "," + kEyeNames[2] + "," + Fit(p.slopes.both) + "\n";
     }
     return csv;
-}
-
-std::vector<std::string> ParticipantIds(const std::vector<std::string>& paths) {
-    std::set<std::string> taken = {"group"};
-    std::vector<std::string> ids;
-    for (const std::string& path : paths) {
-        const std::size_t slash = path.find_last_of('/');
-        std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-        const std::size_t dot = base.find_last_of('.');
-        if (dot != std::string::npos && dot > 0) {
-            base.erase(dot);
-        }
-        for (char& c : base) {
-            const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                              (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
-            if (!safe) {
-                c = '_';
-            }
-        }
-        if (base.empty()) {
-            base = "participant";
-        }
-        std::string id = base;
-        for (int k = 2; taken.count(id) != 0; ++k) {
-            id = base + "_" + std::to_string(k);
-        }
-        taken.insert(id);
-        ids.push_back(id);
-    }
-    return ids;
 }

@@ -28,8 +28,3 @@ std::string FormatGroupCsv(const GroupTable& group, const WithinSubjectTable& wi
 
 // One row per participant x eye (1, 2, both).
 std::string FormatSlopesCsv(const std::vector<ParticipantReport>& participants);
-
-// Participant ids from paths: the base name without its extension, characters other than
-// letters, digits, '.', '-' and '_' replaced by '_', and a suffix "_2", "_3", ... where a name
-// repeats. "group" is kept for the pooled outputs.
-std::vector<std::string> ParticipantIds(const std::vector<std::string>& paths);

@@ -143,6 +143,77 @@ TEST_F(ReportCommand, StatesTheTrimmingAndCountsTrimmedTrials) {
     EXPECT_FALSE(fs::exists(m_dir / "orvi-report-group.csv"));  // one participant: no group
 }
 
+// report-pool-p1-a.txt and -p1-b.txt are one participant, p1. Eye 1 at 0 degrees pools 500
+// (file a) with 600 and 1000 (file b): mean 700, SD sqrt(70000) = 264.58; 1000 is 300 off,
+// beyond 1.1 SD = 291.03, so it is cut (in one file alone, 600 and 1000 could not be), leaving
+// mean 550, SD 70.71. Eye 1 slope (0, 550) to (45, 560): 0.2222; eye 2 (0, 650) to (180, 800).
+// In the trial table: s02 (Shift_JIS, CRLF) has three runs, a miss, an error and cancelled
+// trials; s03's swap flag 1 gives eye 1 sound2.wav; p1-b has no marker and no parameter line;
+// trim's 90 falls to --min-rt and its 900 to the cut (592 + 1.1 x 172.54 = 781.8).
+TEST_F(ReportCommand, PoolsParticipantsAndWritesEveryTrialByteForByte) {
+    const fs::path trials = m_dir / "trials.csv";
+    const fs::path here = fs::current_path();
+    fs::current_path(ORVI_TEST_DATA);  // the file column holds the paths as given
+    const int status =
+        Run({"--no-plots", "-o", m_dir.string(), "--participant", "-(p[0-9]|s0[0-9]|trim)",
+             "--min-rt", "100", "--sd-cut", "1.1", "--trials", trials.string(),
+             "report-pool-p1-a.txt", "report-pool-p2.txt", "report-pool-p1-b.txt", "report-s02.txt",
+             "report-s03.txt", "report-trim.txt"});
+    fs::current_path(here);
+    ASSERT_EQ(status, kExitOk) << m_err;
+    EXPECT_EQ(Slurp(trials), Slurp(Data("report-expected-trials.csv")));
+    const std::string cells = Slurp(m_dir / "orvi-report.csv");
+    EXPECT_NE(cells.find("\np1,1,0,3,3,1.0000,2,1,550.00,550.00,70.71,50.00\n"), std::string::npos);
+    const std::string slopes = Slurp(m_dir / "orvi-report-slopes.csv");
+    EXPECT_NE(slopes.find("\np1,1,2,0.2222,550.00\np1,2,2,0.8333,650.00\n"), std::string::npos);
+    EXPECT_TRUE(OutHas("6 files, 5 participants with data"));
+    EXPECT_TRUE(OutHas("\np1                        6      6      0         0       6 "));
+    EXPECT_TRUE(OutHas("  p1: report-pool-p1-a.txt report-pool-p1-b.txt\n"));
+}
+
+// A name the pattern does not match costs only that file; same-named files stay apart.
+TEST_F(ReportCommand, UnmatchedNamesAndSameNamedFiles) {
+    const fs::path trials = m_dir / "trials.csv";
+    EXPECT_EQ(Run({"--no-plots", "-o", m_dir.string(), "--participant", "-(s0[0-9])", "--trials",
+                   trials.string(), Data("report-s01.txt"), Data("report-trim.txt")}),
+              kExitInputProblem);
+    EXPECT_EQ(m_err,
+              Data("report-trim.txt") + ": name does not match --participant '-(s0[0-9])'\n");
+    EXPECT_TRUE(OutHas("1 participant with data"));
+    EXPECT_EQ(Slurp(trials).find("report-trim"), std::string::npos);
+
+    for (const char* folder : {"a", "b"}) {
+        fs::create_directory(m_dir / folder);
+        fs::copy_file(Data("report-s03.txt"), m_dir / folder / "s.txt");
+    }
+    const std::string a = (m_dir / "a/s.txt").string(), b = (m_dir / "b/s.txt").string();
+    EXPECT_EQ(Run({"--no-plots", "-o", m_dir.string(), a, b}), kExitOk);
+    EXPECT_TRUE(OutHas("Same file name, separate participants:\n  " + b +
+                       " is participant s_2, not the same as " + a + " (s)\n"));
+}
+
+// A participant of an earlier dataset in the folder would join this one, and an input in it
+// would be overwritten: nothing is written.
+TEST_F(ReportCommand, LeavesABidsFolderWithOtherParticipantsOrInputsAlone) {
+    const fs::path bids = m_dir / "bids";
+    fs::create_directory(bids);
+    fs::copy_file(Data("report-s03.txt"), bids / "README");
+    EXPECT_EQ(Run({"--bids", bids.string(), (bids / "README").string()}), kExitUsage);
+    EXPECT_TRUE(ErrHas("output " + (bids / "README").string() + " would overwrite the input"));
+    fs::remove(bids / "README");
+    ASSERT_EQ(
+        Run({"--no-plots", "-o", m_dir.string(), "--bids", bids.string(), Data("report-s03.txt")}),
+        kExitOk);
+    EXPECT_TRUE(fs::exists(bids / "sub-reports03/beh/sub-reports03_task-orvi_beh.tsv"));
+    EXPECT_EQ(
+        Run({"--no-plots", "-o", m_dir.string(), "--bids", bids.string(), Data("report-s01.txt")}),
+        kExitInputProblem);
+    EXPECT_EQ(m_err, bids.string() +
+                         ": holds sub-reports03, which is not among these participants' files; no "
+                         "BIDS dataset written (remove it or choose another folder)\n");
+    EXPECT_FALSE(fs::exists(bids / "sub-reports01"));
+}
+
 // gap.txt has eye 1 at 0, 45, 90 and 180 but not at 135, and no eye 2: its eye 1 line stops at
 // 90 and the point at 180 stands alone.
 TEST_F(ReportCommand, WritesPlotsInEachFormatWithBrokenLinesAndCaptions) {
@@ -244,6 +315,9 @@ TEST_F(ReportCommand, OutputsNeverTakeAnInputsPlace) {
          s01},
         {{"--no-plots", "--csv", (m_dir / "t.csv").string(), s01, slopes}, slopes, slopes},
         {{"-o", m_dir.string(), "--plot-prefix", "x", plot, s01}, plot, plot},
+        {{"--no-plots", "-o", m_dir.string(), "--trials", link, s01},
+         link,
+         s01 + " (a link to the same file)"},
     };
     for (const auto& [args, output, input] : cases) {
         EXPECT_EQ(Run(args), kExitUsage) << output;
@@ -332,6 +406,12 @@ TEST_F(ReportCommand, UsageErrorsExitWithTwo) {
         {{"--sd-cut", "2x", "a.txt"}, "--sd-cut '2x' is not a number > 0"},
         {{"--size", "640x100", "a.txt"}, "plot size '640x100' is not WIDTHxHEIGHT"},
         {{"--plot-prefix", "a/b", "a.txt"}, "plot prefix 'a/b' must be"},
+        {{"--trials", "", "a.txt"}, "empty --trials path"},
+        {{"--participant", "(", "a.txt"}, "--participant '(' is not a regular expression"},
+        {{"--participant", "s[0-9]+", "a.txt"}, "--participant 's[0-9]+' has no capture group"},
+        {{"--bids", "d", "x/s-1.txt", "y/s_1.txt"},
+         "participants 's-1' and 's_1' give the same BIDS label 'sub-s1'"},
+        {{"--bids", "d", "__.txt"}, "participant '__' gives an empty BIDS label"},
         {{"--format", "png,gif", "a.txt"}, "--format 'png,gif' is not a comma-separated list"},
         {{"--format=", "a.txt"}, "--format '' is not"},
     };
