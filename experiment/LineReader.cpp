@@ -1,26 +1,31 @@
 #include "LineReader.h"
 
+#include <algorithm>
+
 namespace {
 constexpr std::size_t kChunkBytes = 65536;
 }
 
 LineReader::LineReader(ByteSource& source, std::size_t bufferSize)
-    : m_source(source), m_limit(LineSplitter::PieceLimit(bufferSize)) {}
+    : m_source(source),
+      m_limit(LineSplitter::PieceLimit(bufferSize)),
+      m_capacity(kChunkBytes + m_limit + 2),
+      m_buffer(new char[m_capacity]) {}
 
 void LineReader::fill() {
     // A piece needs its characters plus a CR LF of lookahead.
-    while (!m_atEnd && m_buffer.size() - m_start < m_limit + 2) {
-        if (m_start > 0 && m_start >= m_buffer.size() / 2) {
-            m_buffer.erase(0, m_start);
+    while (!m_atEnd && m_end - m_start < m_limit + 2) {
+        if (m_start > 0) {
+            std::copy(m_buffer.get() + m_start, m_buffer.get() + m_end, m_buffer.get());
+            m_end -= m_start;
             m_start = 0;
         }
-        const std::size_t old = m_buffer.size();
-        m_buffer.resize(old + kChunkBytes);
-        const long n = m_source.read(&m_buffer[old], kChunkBytes);
-        m_buffer.resize(old + (n > 0 ? static_cast<std::size_t>(n) : 0));
+        const long n = m_source.read(m_buffer.get() + m_end, m_capacity - m_end);
         if (n <= 0) {
             m_atEnd = true;
             m_failed = n < 0;
+        } else {
+            m_end += static_cast<std::size_t>(n);
         }
     }
 }
@@ -30,7 +35,7 @@ bool LineReader::next(LinePiece& piece) {
     if (m_failed) {
         return false;
     }
-    const std::string_view window = std::string_view(m_buffer).substr(m_start);
+    const std::string_view window(m_buffer.get() + m_start, m_end - m_start);
     if (window.empty()) {
         return false;
     }

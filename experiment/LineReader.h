@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
+#include <memory>
 
 #include "ByteSource.h"
 #include "LineSplitter.h"
@@ -26,8 +26,11 @@ class LineReader {
 
     ByteSource& m_source;
     std::size_t m_limit;
-    std::string m_buffer;
+    // A fixed window: [m_start, m_end) is read but not yet cut.
+    std::size_t m_capacity;
+    std::unique_ptr<char[]> m_buffer;  // not zeroed: a reader per short input stays cheap
     std::size_t m_start = 0;
+    std::size_t m_end = 0;
     bool m_atEnd = false;
     bool m_failed = false;
     bool m_lineEndSeen = false;
