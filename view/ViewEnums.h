@@ -12,3 +12,6 @@ enum { FEEDBACK_NONE = 0, FEEDBACK_OK = 1, FEEDBACK_NG = 2 };
 
 // One-shot view timers.
 enum { TIMER_RED_END = 1, TIMER_WHITE_END = 2, TIMER_TRIAL = 3 };
+
+// Stimulus frames, as the timing trace names them: face, blank, red, white.
+enum { FRAME_FACE = 0, FRAME_BLANK = 1, FRAME_RED = 2, FRAME_WHITE = 3 };
