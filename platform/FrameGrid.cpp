@@ -43,10 +43,15 @@ std::uint64_t FrameGrid::target(double deadlineUs, double nowUs, double leadUs,
                                 std::uint64_t after) const {
     const double period = periodUs();
     const std::uint64_t base = lastMsc();
-    const double earliest = std::max(deadlineUs, nowUs + leadUs);
+    const double earliest = std::max(deadlineUs - kToleranceUs, nowUs + leadUs);
     const double ahead = std::ceil((earliest - blankUs(base)) / period);
     std::uint64_t msc = ahead > 0 ? base + static_cast<std::uint64_t>(ahead) : base;
     // The grid's own rounding must not put the frame a blank early.
     while (blankUs(msc) < earliest) ++msc;
     return std::max(msc, after + 1);
+}
+
+std::uint64_t FrameGrid::framesFor(double delayUs, double periodUs) {
+    const double frames = std::ceil((delayUs - kToleranceUs) / periodUs);
+    return frames >= 1 ? static_cast<std::uint64_t>(frames) : 1;
 }

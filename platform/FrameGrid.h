@@ -18,9 +18,11 @@ class FrameGrid {
     double periodUs() const;
     // When the blank of msc falls, by the grid.
     double blankUs(std::uint64_t msc) const;
-    // The first blank at or after deadlineUs, later than msc `after`, and at least leadUs after
+    // The first blank at or after deadlineUs (within kToleranceUs), later than msc `after`, and at least leadUs after
     // nowUs (a request must reach the server that long before its blank).
     std::uint64_t target(double deadlineUs, double nowUs, double leadUs, std::uint64_t after) const;
+    // Whole frames that last at least delayUs (within kToleranceUs); at least one.
+    static std::uint64_t framesFor(double delayUs, double periodUs);
     // The latest msc seen.
     std::uint64_t lastMsc() const { return m_recent.empty() ? 0 : m_recent.back().first; }
 
@@ -36,6 +38,9 @@ class FrameGrid {
 
     static constexpr std::size_t kKept = 32;   // recent blanks the phase is taken from
     static constexpr std::uint64_t kSpan = 8;  // frames measured before a period is trusted
+    // A blank this close before a deadline counts as on it: timestamps are whole microseconds
+    // and a period such as 1/60 s is not, so a whole number of frames can add up a few short.
+    static constexpr double kToleranceUs = 50;
 
   private:
     double m_knownPeriodUs;

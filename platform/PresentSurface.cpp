@@ -60,6 +60,7 @@ struct PresentSurface::Frame {
     double deadlineUs;         // NaN until the frame it follows has landed
     std::uint32_t after;       // that frame; 0: none
     double delayUs;            // from that frame's onset
+    std::uint64_t baseMsc = 0; // the blank that frame landed on
     bool soon;                 // as soon as the display can
     bool sent = false;
     bool withdrawn = false;
@@ -146,6 +147,9 @@ bool PresentSurface::start(std::string& why) {
     }
     m_grid = FrameGrid(m_randrPeriodUs);
 
+    // Asked now, before any event can come: a reply waited for later could take Present's
+    // events off the socket into xcb's queue, where the socket notifier never sees them.
+    xcb_get_maximum_request_length(c);
     m_x->gc = xcb_generate_id(c);
     const std::uint32_t noExposures = 0;
     xcb_create_gc(c, m_x->gc, m_x->window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
@@ -159,6 +163,7 @@ bool PresentSurface::start(std::string& why) {
     m_clockCheckSentUs = NowUs();
     xcb_present_notify_msc(c, m_x->window, kClockSerial, 0, 0, 0);
     xcb_flush(c);
+    readQueuedLater();
     return true;
 }
 
@@ -201,6 +206,7 @@ int PresentSurface::upload(const QImage& image) {
                       static_cast<std::uint32_t>(n * stride), image.constScanLine(y));
     }
     xcb_flush(c);
+    readQueuedLater();
     return slot;
 }
 
@@ -258,6 +264,14 @@ void PresentSurface::withdraw(std::uint32_t serial) {
     }
 }
 
+std::uint64_t PresentSurface::aim(const Frame& f, double nowUs) const {
+    // A frame timed from another lasts whole frames: counted on the counter, not the clock.
+    if (f.baseMsc)
+        return std::max(f.baseMsc + FrameGrid::framesFor(f.delayUs, m_grid.periodUs()),
+                        m_grid.target(0, nowUs, kMarginUs, m_lastTarget));
+    return m_grid.target(f.deadlineUs, nowUs, kMarginUs, m_lastTarget);
+}
+
 void PresentSurface::armSend() {
     double sendAtUs = INFINITY;
     const bool ready = m_grid.ready();
@@ -265,8 +279,7 @@ void PresentSurface::armSend() {
         if (f->sent || std::isnan(f->deadlineUs)) continue;
         double at = f->deadlineUs;
         if (ready) {
-            const std::uint64_t t = m_grid.target(f->deadlineUs, NowUs(), kMarginUs, m_lastTarget);
-            at = m_grid.blankUs(t) - m_grid.periodUs() - kMarginUs;
+            at = m_grid.blankUs(aim(*f, NowUs())) - m_grid.periodUs() - kMarginUs;
         }
         sendAtUs = std::min(sendAtUs, at);
     }
@@ -282,6 +295,7 @@ void PresentSurface::armSend() {
         xcb_present_notify_msc(m_x->c, m_x->window, kBlankSerial,
                                m_grid.target(now, now, 0, m_grid.lastMsc()), 0, 0);
         xcb_flush(m_x->c);
+        readQueuedLater();
     }
 }
 
@@ -292,7 +306,7 @@ void PresentSurface::sendDue() {
         if (f->sent || std::isnan(f->deadlineUs)) continue;
         double at = f->deadlineUs;
         if (m_grid.ready())
-            at = m_grid.blankUs(m_grid.target(f->deadlineUs, now, kMarginUs, m_lastTarget)) - lead;
+            at = m_grid.blankUs(aim(*f, now)) - lead;
         if (at <= now + 500) send(*f, now);
     }
     armSend();
@@ -302,7 +316,7 @@ void PresentSurface::send(Frame& frame, double nowUs) {
     xcb_connection_t* c = m_x->c;
     std::uint32_t options = XCB_PRESENT_OPTION_NONE;
     if (m_grid.ready()) {
-        frame.target = m_grid.target(frame.deadlineUs, nowUs, kMarginUs, m_lastTarget);
+        frame.target = aim(frame, nowUs);
     } else if (m_grid.lastMsc() > 0) {
         frame.target = std::max(m_grid.lastMsc(), m_lastTarget) + 1;
     } else {
@@ -313,7 +327,22 @@ void PresentSurface::send(Frame& frame, double nowUs) {
     xcb_present_pixmap(c, m_x->window, m_x->pixmaps[frame.pixmap].id, frame.serial, 0, 0, 0, 0, 0,
                        0, 0, options, frame.target, 0, 0, 0, nullptr);
     xcb_flush(c);
+    readQueuedLater();
     if (onSent) onSent(frame.serial);
+}
+
+// While xcb writes a long request it also reads what the server sends, so events can wait in
+// its queue with nothing left on the socket for the notifier: they are read from the loop.
+void PresentSurface::readQueuedLater() {
+    if (m_readPosted) return;
+    m_readPosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_readPosted = false;
+            readEvents();
+        },
+        Qt::QueuedConnection);
 }
 
 void PresentSurface::readEvents() {
@@ -366,7 +395,13 @@ void PresentSurface::readEvents() {
         // Frames that wait for this one's onset now have their deadlines.
         for (auto& f : m_frames)
             if (f->after == frame->serial) {
-                f->deadlineUs = static_cast<double>(done->ust) + f->delayUs;
+                // From the grid's blank rather than the raw ust, whose timer jitter would
+                // otherwise turn a whole number of frames into one more.
+                f->deadlineUs =
+                    (skipped || !m_grid.ready() ? static_cast<double>(done->ust)
+                                                : m_grid.blankUs(done->msc)) +
+                    f->delayUs;
+                if (!skipped) f->baseMsc = done->msc;
                 f->after = 0;
             }
         armSend();

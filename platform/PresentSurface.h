@@ -76,10 +76,12 @@ class PresentSurface : public QWidget {
     std::uint32_t enqueue(const QImage& image, double deadlineUs, std::uint32_t after,
                           double delayUs, bool soon);
     int upload(const QImage& image);
+    std::uint64_t aim(const Frame& frame, double nowUs) const;
     void armSend();
     void sendDue();
     void send(Frame& frame, double nowUs);
     void readEvents();
+    void readQueuedLater();
     void fail(const std::string& why);
 
     std::unique_ptr<Connection> m_x;
@@ -93,4 +95,5 @@ class PresentSurface : public QWidget {
     bool m_ticking = false;          // a blank notification is on its way
     double m_clockCheckSentUs = 0;
     bool m_failed = false;
+    bool m_readPosted = false;
 };
