@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <utility>
+#include <vector>
 
 // The display's vertical blanks as a grid on the monotonic clock, learnt from the frame counter
 // (msc) and timestamp (ust, microseconds) of completed presents and blank notifications, and
@@ -18,8 +19,8 @@ class FrameGrid {
     double periodUs() const;
     // When the blank of msc falls, by the grid.
     double blankUs(std::uint64_t msc) const;
-    // The first blank at or after deadlineUs (within kToleranceUs), later than msc `after`, and at least leadUs after
-    // nowUs (a request must reach the server that long before its blank).
+    // The first blank at or after deadlineUs (within kToleranceUs), later than msc `after`, and at
+    // least leadUs after nowUs (a request must reach the server that long before its blank).
     std::uint64_t target(double deadlineUs, double nowUs, double leadUs, std::uint64_t after) const;
     // Whole frames that last at least delayUs (within kToleranceUs); at least one.
     static std::uint64_t framesFor(double delayUs, double periodUs);
@@ -36,14 +37,19 @@ class FrameGrid {
         return ustUs >= sentUs - 1000 && ustUs <= receivedUs + 1000;
     }
 
-    static constexpr std::size_t kKept = 32;   // recent blanks the phase is taken from
+    static constexpr std::size_t kKept = 32;   // first and latest blanks the grid is fit to
     static constexpr std::uint64_t kSpan = 8;  // frames measured before a period is trusted
     // A blank this close before a deadline counts as on it: timestamps are whole microseconds
     // and a period such as 1/60 s is not, so a whole number of frames can add up a few short.
     static constexpr double kToleranceUs = 50;
 
   private:
+    void fit();
+
     double m_knownPeriodUs;
-    std::pair<std::uint64_t, std::uint64_t> m_first{0, 0};  // period measured from here
-    std::deque<std::pair<std::uint64_t, std::uint64_t>> m_recent;
+    std::pair<std::uint64_t, std::uint64_t> m_first{0, 0};         // the grid counts from here
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> m_early;  // the first kKept blanks
+    std::deque<std::pair<std::uint64_t, std::uint64_t>> m_recent;  // the latest kKept
+    // The least-squares line through them: blank(msc) = m_phaseUs + (msc - first) * m_slopeUs.
+    double m_phaseUs = 0, m_slopeUs = 0;
 };

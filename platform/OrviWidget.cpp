@@ -158,9 +158,7 @@ OrviWidget::OrviWidget(SoundDevice& sound, ExperimentPlatform& platform, FileSys
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(false);
     for (int id = 1; id <= 3; ++id)
-        m_timers[id] = std::make_unique<PreciseTimer>(
-            [this, id] { timerFired(id); },
-            this);
+        m_timers[id] = std::make_unique<PreciseTimer>([this, id] { timerFired(id); }, this);
     m_pressClock = std::make_unique<PressClock>();
     QCoreApplication::instance()->installNativeEventFilter(m_pressClock.get());
     m_view = std::make_unique<COrviView>(*this, sound, platform, files);
@@ -569,21 +567,12 @@ void OrviWidget::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_2:
             if (!keypad) m_view->OnDemoSound();
             break;
-        case Qt::Key_Backspace:
-            m_view->OnTrialCancel();
-            break;
+        case Qt::Key_Backspace: m_view->OnTrialCancel(); break;
         case Qt::Key_Return:
-        case Qt::Key_Enter:
-            m_view->OnTrialStart();
-            break;
-        case Qt::Key_Tab:
-            m_view->OnRedrawFace();
-            break;
-        case Qt::Key_Escape:
-            emit exitRequested();
-            break;
-        default:
-            break;
+        case Qt::Key_Enter: m_view->OnTrialStart(); break;
+        case Qt::Key_Tab: m_view->OnRedrawFace(); break;
+        case Qt::Key_Escape: emit exitRequested(); break;
+        default: break;
     }
 }
 

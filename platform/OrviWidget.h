@@ -78,8 +78,8 @@ class OrviWidget : public QWidget, public ViewHost {
     std::unique_ptr<QImageCanvas> drawFrame(const SceneState& scene);
     void openPresent();
     void present();
-    void frameShown(std::uint32_t serial, double onsetMs, std::uint64_t target,
-                    std::uint64_t msc, const char* mode, bool missed);
+    void frameShown(std::uint32_t serial, double onsetMs, std::uint64_t target, std::uint64_t msc,
+                    const char* mode, bool missed);
     void tellDisplayPath(const std::string& path, bool vblank);
 
     std::unique_ptr<QImageCanvas> m_canvas;

@@ -56,12 +56,12 @@ struct PresentSurface::Connection {
 
 struct PresentSurface::Frame {
     std::uint32_t serial;
-    int pixmap;                // index into Connection::pixmaps
-    double deadlineUs;         // NaN until the frame it follows has landed
-    std::uint32_t after;       // that frame; 0: none
-    double delayUs;            // from that frame's onset
-    std::uint64_t baseMsc = 0; // the blank that frame landed on
-    bool soon;                 // as soon as the display can
+    int pixmap;                 // index into Connection::pixmaps
+    double deadlineUs;          // NaN until the frame it follows has landed
+    std::uint32_t after;        // that frame; 0: none
+    double delayUs;             // from that frame's onset
+    std::uint64_t baseMsc = 0;  // the blank that frame landed on
+    bool soon;                  // as soon as the display can
     bool sent = false;
     bool withdrawn = false;
     std::uint64_t target = 0;
@@ -72,6 +72,44 @@ std::string PresentSurface::Probe(void* connection) {
     if (HasExtension(c, "XWAYLAND")) return "XWayland";
     if (!HasExtension(c, "Present")) return "X11 without Present";
     return "X11+Present";
+}
+
+double PresentSurface::RandrPeriodUs(void* connection, std::uint32_t root) {
+    auto* c = static_cast<xcb_connection_t*>(connection);
+    double period = 0;
+    // The mode's dot clock gives the period exactly where the driver knows it (not on Xvfb).
+    xcb_randr_get_screen_resources_current_reply_t* res =
+        xcb_randr_get_screen_resources_current_reply(
+            c, xcb_randr_get_screen_resources_current(c, root), nullptr);
+    if (!res) return 0;
+    const xcb_randr_crtc_t* crtcs = xcb_randr_get_screen_resources_current_crtcs(res);
+    const xcb_randr_mode_info_t* modes = xcb_randr_get_screen_resources_current_modes(res);
+    const int nModes = xcb_randr_get_screen_resources_current_modes_length(res);
+    for (int i = 0; i < xcb_randr_get_screen_resources_current_crtcs_length(res) && !period; ++i) {
+        xcb_randr_get_crtc_info_reply_t* crtc = xcb_randr_get_crtc_info_reply(
+            c, xcb_randr_get_crtc_info(c, crtcs[i], res->config_timestamp), nullptr);
+        if (!crtc) continue;
+        for (int m = 0; m < nModes && !period; ++m)
+            if (modes[m].id == crtc->mode && modes[m].dot_clock && modes[m].htotal &&
+                modes[m].vtotal)
+                period = 1e6 * modes[m].htotal * modes[m].vtotal / modes[m].dot_clock;
+        std::free(crtc);
+    }
+    std::free(res);
+    return period;
+}
+
+void PresentSurface::AskToBypassCompositor(void* connection, std::uint32_t window) {
+    auto* c = static_cast<xcb_connection_t*>(connection);
+    static const char kName[] = "_NET_WM_BYPASS_COMPOSITOR";
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kName - 1, kName), nullptr);
+    if (!atom) return;
+    const std::uint32_t bypass = 1;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom->atom, XCB_ATOM_CARDINAL, 32, 1,
+                        &bypass);
+    std::free(atom);
+    xcb_flush(c);
 }
 
 std::unique_ptr<PresentSurface> PresentSurface::Open(QWidget* parent, std::string& why) {
@@ -125,39 +163,22 @@ bool PresentSurface::start(std::string& why) {
         return false;
     }
 
-    // The mode's dot clock gives the period exactly where the driver knows it (not on Xvfb).
-    if (xcb_randr_get_screen_resources_current_reply_t* res =
-            xcb_randr_get_screen_resources_current_reply(
-                c, xcb_randr_get_screen_resources_current(c, root), nullptr)) {
-        const xcb_randr_crtc_t* crtcs = xcb_randr_get_screen_resources_current_crtcs(res);
-        const xcb_randr_mode_info_t* modes = xcb_randr_get_screen_resources_current_modes(res);
-        const int nModes = xcb_randr_get_screen_resources_current_modes_length(res);
-        for (int i = 0; i < xcb_randr_get_screen_resources_current_crtcs_length(res); ++i) {
-            xcb_randr_get_crtc_info_reply_t* crtc = xcb_randr_get_crtc_info_reply(
-                c, xcb_randr_get_crtc_info(c, crtcs[i], res->config_timestamp), nullptr);
-            if (!crtc) continue;
-            for (int m = 0; m < nModes && m_randrPeriodUs == 0; ++m)
-                if (modes[m].id == crtc->mode && modes[m].dot_clock && modes[m].htotal &&
-                    modes[m].vtotal)
-                    m_randrPeriodUs = 1e6 * modes[m].htotal * modes[m].vtotal / modes[m].dot_clock;
-            std::free(crtc);
-            if (m_randrPeriodUs > 0) break;
-        }
-        std::free(res);
-    }
+    m_randrPeriodUs = RandrPeriodUs(c, root);
     m_grid = FrameGrid(m_randrPeriodUs);
 
+    // A compositor would add its own frame of delay and hide the flips from us.
+    AskToBypassCompositor(c, static_cast<xcb_window_t>(window()->winId()));
     // Asked now, before any event can come: a reply waited for later could take Present's
     // events off the socket into xcb's queue, where the socket notifier never sees them.
     xcb_get_maximum_request_length(c);
     m_x->gc = xcb_generate_id(c);
     const std::uint32_t noExposures = 0;
     xcb_create_gc(c, m_x->gc, m_x->window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
-    xcb_present_select_input(c, xcb_generate_id(c), m_x->window,
-                             XCB_PRESENT_EVENT_MASK_COMPLETE_NOTIFY |
-                                 XCB_PRESENT_EVENT_MASK_IDLE_NOTIFY);
-    m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(c),
-                                                   QSocketNotifier::Read);
+    xcb_present_select_input(
+        c, xcb_generate_id(c), m_x->window,
+        XCB_PRESENT_EVENT_MASK_COMPLETE_NOTIFY | XCB_PRESENT_EVENT_MASK_IDLE_NOTIFY);
+    m_notifier =
+        std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(c), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { readEvents(); });
     // The clock check; its answer starts the notifications that learn the grid.
     m_clockCheckSentUs = NowUs();
@@ -305,8 +326,7 @@ void PresentSurface::sendDue() {
     for (auto& f : m_frames) {
         if (f->sent || std::isnan(f->deadlineUs)) continue;
         double at = f->deadlineUs;
-        if (m_grid.ready())
-            at = m_grid.blankUs(aim(*f, now)) - lead;
+        if (m_grid.ready()) at = m_grid.blankUs(aim(*f, now)) - lead;
         if (at <= now + 500) send(*f, now);
     }
     armSend();
@@ -397,16 +417,15 @@ void PresentSurface::readEvents() {
             if (f->after == frame->serial) {
                 // From the grid's blank rather than the raw ust, whose timer jitter would
                 // otherwise turn a whole number of frames into one more.
-                f->deadlineUs =
-                    (skipped || !m_grid.ready() ? static_cast<double>(done->ust)
-                                                : m_grid.blankUs(done->msc)) +
-                    f->delayUs;
+                f->deadlineUs = (skipped || !m_grid.ready() ? static_cast<double>(done->ust)
+                                                            : m_grid.blankUs(done->msc)) +
+                                f->delayUs;
                 if (!skipped) f->baseMsc = done->msc;
                 f->after = 0;
             }
         armSend();
         if (frame->withdrawn || !onShown) continue;
-        const char* mode = skipped ? "skip"
+        const char* mode = skipped                                        ? "skip"
                            : done->mode == XCB_PRESENT_COMPLETE_MODE_FLIP ? "flip"
                                                                           : "copy";
         onShown({frame->serial, static_cast<double>(done->ust) / 1000.0, frame->target, done->msc,
@@ -421,6 +440,46 @@ void PresentSurface::paintEvent(QPaintEvent*) {
 #else
 
 std::string PresentSurface::Probe(void*) { return "none"; }
+double PresentSurface::RandrPeriodUs(void*, std::uint32_t) { return 0; }
+void PresentSurface::AskToBypassCompositor(void*, std::uint32_t) {}
+double PresentSurface::RandrPeriodUs(void* connection, std::uint32_t root) {
+    auto* c = static_cast<xcb_connection_t*>(connection);
+    double period = 0;
+    // The mode's dot clock gives the period exactly where the driver knows it (not on Xvfb).
+    xcb_randr_get_screen_resources_current_reply_t* res =
+        xcb_randr_get_screen_resources_current_reply(
+            c, xcb_randr_get_screen_resources_current(c, root), nullptr);
+    if (!res) return 0;
+    const xcb_randr_crtc_t* crtcs = xcb_randr_get_screen_resources_current_crtcs(res);
+    const xcb_randr_mode_info_t* modes = xcb_randr_get_screen_resources_current_modes(res);
+    const int nModes = xcb_randr_get_screen_resources_current_modes_length(res);
+    for (int i = 0; i < xcb_randr_get_screen_resources_current_crtcs_length(res) && !period; ++i) {
+        xcb_randr_get_crtc_info_reply_t* crtc = xcb_randr_get_crtc_info_reply(
+            c, xcb_randr_get_crtc_info(c, crtcs[i], res->config_timestamp), nullptr);
+        if (!crtc) continue;
+        for (int m = 0; m < nModes && !period; ++m)
+            if (modes[m].id == crtc->mode && modes[m].dot_clock && modes[m].htotal &&
+                modes[m].vtotal)
+                period = 1e6 * modes[m].htotal * modes[m].vtotal / modes[m].dot_clock;
+        std::free(crtc);
+    }
+    std::free(res);
+    return period;
+}
+
+void PresentSurface::AskToBypassCompositor(void* connection, std::uint32_t window) {
+    auto* c = static_cast<xcb_connection_t*>(connection);
+    static const char kName[] = "_NET_WM_BYPASS_COMPOSITOR";
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kName - 1, kName), nullptr);
+    if (!atom) return;
+    const std::uint32_t bypass = 1;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom->atom, XCB_ATOM_CARDINAL, 32, 1,
+                        &bypass);
+    std::free(atom);
+    xcb_flush(c);
+}
+
 std::unique_ptr<PresentSurface> PresentSurface::Open(QWidget*, std::string& why) {
     why = "built without X";
     return nullptr;

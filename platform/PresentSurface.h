@@ -24,6 +24,10 @@ class PresentSurface : public QWidget {
     // "XWayland" (whose timestamps are software timers, not scanout). Only the first has
     // vertical-blank timing.
     static std::string Probe(void* xcbConnection);
+    // The refresh period of the first active CRTC's mode; 0 where the dot clock is unknown.
+    static double RandrPeriodUs(void* xcbConnection, std::uint32_t root);
+    // Sets _NET_WM_BYPASS_COMPOSITOR=1 on a top-level window.
+    static void AskToBypassCompositor(void* xcbConnection, std::uint32_t window);
 
     // Null, with the reason in `why`, when the display offers no vertical-blank timing.
     static std::unique_ptr<PresentSurface> Open(QWidget* parent, std::string& why);

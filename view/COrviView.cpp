@@ -135,8 +135,8 @@ void COrviView::Advance(int id, double shownMs) {
             m_nFaceMode = redMode;
             TakeDrawn(Scene());
             m_host.Trace("red", shownMs);
-            m_host.SetFrameTimer(TIMER_RED_END, NonNegative(m_experiment.m_nBlinkRed),
-                                 FRAME_WHITE, SceneWith(FACE_PLAIN));
+            m_host.SetFrameTimer(TIMER_RED_END, NonNegative(m_experiment.m_nBlinkRed), FRAME_WHITE,
+                                 SceneWith(FACE_PLAIN));
             return;
         case TIMER_TRIAL:
             if (m_nState == STATE_WAIT_BEEP) {
@@ -163,8 +163,7 @@ void COrviView::Advance(int id, double shownMs) {
                 UnexpectedTimer(id);
             }
             return;
-        default:
-            return;
+        default: return;
     }
 }
 
@@ -214,8 +213,7 @@ void COrviView::OnLButtonDown(int x, int y) {
             StopCues();
             m_nState = STATE_IDLE;
             return;
-        default:
-            return;
+        default: return;
     }
 }
 

@@ -1,8 +1,15 @@
 #pragma once
 
 // Controller states.
-enum { STATE_IDLE = 0, STATE_BLINK_DEMO = 1, STATE_SOUND_DEMO = 2, STATE_WAIT_BEEP = 3,
-       STATE_WAIT_FACE = 4, STATE_WAIT_RESPONSE = 5, STATE_FINISHED = 6 };
+enum {
+    STATE_IDLE = 0,
+    STATE_BLINK_DEMO = 1,
+    STATE_SOUND_DEMO = 2,
+    STATE_WAIT_BEEP = 3,
+    STATE_WAIT_FACE = 4,
+    STATE_WAIT_RESPONSE = 5,
+    STATE_FINISHED = 6
+};
 
 // What the renderer draws.
 enum { FACE_NONE = 0, FACE_PLAIN = 1, FACE_EYE0_RED = 2, FACE_EYE1_RED = 3 };

@@ -16,8 +16,8 @@
 
 #include "COrviView.h"
 #include "Canvas.h"
-#include "FaceRenderer.h"
 #include "ExperimentPlatform.h"
+#include "FaceRenderer.h"
 #include "SoundDevice.h"
 #include "ViewHost.h"
 
@@ -128,7 +128,9 @@ class ClockedHost : public ViewHost {
         erases += erase;
         dirty = true;
     }
-    void ShowFrame(int what, const SceneState& scene) override { frames.push_back({what, scene, 0}); }
+    void ShowFrame(int what, const SceneState& scene) override {
+        frames.push_back({what, scene, 0});
+    }
     void SetFrameTimer(int id, int delayMs, int what, const SceneState& scene) override {
         SetTimer(id, delayMs);
         frameTimers.insert(id);
