@@ -37,8 +37,8 @@ class FrameGrid {
         return ustUs >= sentUs - 1000 && ustUs <= receivedUs + 1000;
     }
 
-    static constexpr std::size_t kKept = 32;   // first and latest blanks the grid is fit to
-    static constexpr std::uint64_t kSpan = 8;  // frames measured before a period is trusted
+    static constexpr std::size_t kKept = 32;    // first and latest blanks the grid is fit to
+    static constexpr std::uint64_t kSpan = 60;  // frames measured before a period is trusted
     // A blank this close before a deadline counts as on it: timestamps are whole microseconds
     // and a period such as 1/60 s is not, so a whole number of frames can add up a few short.
     static constexpr double kToleranceUs = 50;

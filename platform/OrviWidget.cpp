@@ -320,9 +320,9 @@ void OrviWidget::SetFrameTimer(int id, int delayMs, int what, const SceneState& 
         std::uint32_t before = 0;
         for (const auto& [serial, frame] : m_stimuli)
             if (m_present->pending(serial)) before = std::max(before, serial);
+        const double deadlineMs = InputTimeMs() + delayMs;  // before the drawing's time
         std::unique_ptr<QImageCanvas> canvas = drawFrame(scene);
         const QImage& image = canvas->image();
-        const double deadlineMs = InputTimeMs() + delayMs;
         const std::uint32_t serial = before ? m_present->scheduleAfter(image, before, delayMs)
                                             : m_present->schedule(image, deadlineMs);
         if (what == FRAME_FACE && !before) m_trace.write("onset_request", deadlineMs);
@@ -414,9 +414,9 @@ void OrviWidget::openPresent() {
     if (!XcbConnection()) return tellDisplayPath("not X11", false);
 #endif
     std::string why;
-    m_present = PresentSurface::Open(this, why);
+    m_present =
+        PresentSurface::Open(static_cast<std::uint32_t>(window()->winId()), deviceArea(), why);
     if (!m_present) return tellDisplayPath(why, false);
-    m_present->setGeometry(rect());
     m_present->onShown = [this](const PresentSurface::Shown& s) {
         frameShown(s.serial, s.onsetMs, s.target, s.msc, s.mode, s.missed);
     };
@@ -429,12 +429,10 @@ void OrviWidget::openPresent() {
     m_present->onExposed = [this] { present(); };
     m_present->onFailed = [this](const std::string& reason) {
         tellDisplayPath(reason, false);
-        m_present->hide();
         m_present.release()->deleteLater();
         m_stimuli.clear();
         Invalidate(true);
     };
-    m_present->show();
     tellDisplayPath("X11+Present", true);
 }
 
@@ -445,7 +443,11 @@ void OrviWidget::showEvent(QShowEvent* event) {
 
 void OrviWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (m_present) m_present->setGeometry(rect());
+    if (m_present) m_present->setGeometry(deviceArea());
+}
+
+QRect OrviWidget::deviceArea() const {
+    return QRect(mapTo(window(), QPoint(0, 0)) * devicePixelRatioF(), deviceSize());
 }
 
 bool OrviWidget::uploadServerFrame() {

@@ -67,6 +67,7 @@ class OrviWidget : public QWidget, public ViewHost {
     };
 
     QSize deviceSize() const;
+    QRect deviceArea() const;  // in the top-level window
     void renderIfDirty();
     void paintChanges();
     void flushToDisplay();

@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -43,7 +44,10 @@ struct PresentSurface::Connection {
     struct Pixmap {
         xcb_pixmap_t id;
         int width, height;
-        bool busy;
+        // Xvfb sends IdleNotify as soon as a copy is queued, yet reads the pixmap at the
+        // blank: a pixmap is free again only once its present has completed and gone idle.
+        bool awaitingComplete, awaitingIdle;
+        bool busy() const { return awaitingComplete || awaitingIdle; }
     };
     std::vector<Pixmap> pixmaps;
     ~Connection() {
@@ -56,7 +60,7 @@ struct PresentSurface::Connection {
 
 struct PresentSurface::Frame {
     std::uint32_t serial;
-    int pixmap;                 // index into Connection::pixmaps
+    std::uint32_t pixmap;       // its pixmap in the server
     double deadlineUs;          // NaN until the frame it follows has landed
     std::uint32_t after;        // that frame; 0: none
     double delayUs;             // from that frame's onset
@@ -112,24 +116,20 @@ void PresentSurface::AskToBypassCompositor(void* connection, std::uint32_t windo
     xcb_flush(c);
 }
 
-std::unique_ptr<PresentSurface> PresentSurface::Open(QWidget* parent, std::string& why) {
-    std::unique_ptr<PresentSurface> surface(new PresentSurface(parent));
-    if (!surface->start(why)) return nullptr;
+std::unique_ptr<PresentSurface> PresentSurface::Open(std::uint32_t topLevel, const QRect& area,
+                                                     std::string& why) {
+    std::unique_ptr<PresentSurface> surface(new PresentSurface());
+    if (!surface->start(topLevel, area, why)) return nullptr;
     return surface;
 }
 
-PresentSurface::PresentSurface(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_NativeWindow);
-    setAttribute(Qt::WA_PaintOnScreen);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setAttribute(Qt::WA_NoSystemBackground);
-    setFocusPolicy(Qt::NoFocus);
+PresentSurface::PresentSurface() {
     m_sendTimer = std::make_unique<PreciseTimer>([this] { sendDue(); }, this);
 }
 
 PresentSurface::~PresentSurface() = default;
 
-bool PresentSurface::start(std::string& why) {
+bool PresentSurface::start(std::uint32_t topLevel, const QRect& area, std::string& why) {
     m_x = std::make_unique<Connection>();
     m_x->c = xcb_connect(nullptr, nullptr);
     xcb_connection_t* c = m_x->c;
@@ -142,7 +142,15 @@ bool PresentSurface::start(std::string& why) {
     m_x->opcode = xcb_get_extension_data(c, &xcb_present_id)->major_opcode;
     std::free(xcb_present_query_version_reply(c, xcb_present_query_version(c, 1, 2), nullptr));
 
-    m_x->window = static_cast<xcb_window_t>(winId());
+    // No background (an expose keeps what was there) and no input (presses go to Qt's window).
+    m_x->window = xcb_generate_id(c);
+    const std::uint32_t values[] = {XCB_BACK_PIXMAP_NONE, XCB_EVENT_MASK_EXPOSURE};
+    xcb_create_window(
+        c, XCB_COPY_FROM_PARENT, m_x->window, topLevel, static_cast<std::int16_t>(area.x()),
+        static_cast<std::int16_t>(area.y()), static_cast<std::uint16_t>(std::max(1, area.width())),
+        static_cast<std::uint16_t>(std::max(1, area.height())), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+        XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values);
+    xcb_map_window(c, m_x->window);
     xcb_get_geometry_reply_t* geometry =
         xcb_get_geometry_reply(c, xcb_get_geometry(c, m_x->window), nullptr);
     if (!geometry) {
@@ -167,7 +175,7 @@ bool PresentSurface::start(std::string& why) {
     m_grid = FrameGrid(m_randrPeriodUs);
 
     // A compositor would add its own frame of delay and hide the flips from us.
-    AskToBypassCompositor(c, static_cast<xcb_window_t>(window()->winId()));
+    AskToBypassCompositor(c, topLevel);
     // Asked now, before any event can come: a reply waited for later could take Present's
     // events off the socket into xcb's queue, where the socket notifier never sees them.
     xcb_get_maximum_request_length(c);
@@ -201,21 +209,21 @@ int PresentSurface::upload(const QImage& image) {
     // Drop free pixmaps of an old size; reuse a free one; make one while under the limit.
     int slot = -1;
     for (int i = 0; i < static_cast<int>(pixmaps.size()); ++i)
-        if (!pixmaps[i].busy && (pixmaps[i].width != w || pixmaps[i].height != h)) {
+        if (!pixmaps[i].busy() && (pixmaps[i].width != w || pixmaps[i].height != h)) {
             xcb_free_pixmap(c, pixmaps[i].id);
             pixmaps.erase(pixmaps.begin() + i--);
         }
     for (int i = 0; i < static_cast<int>(pixmaps.size()) && slot < 0; ++i)
-        if (!pixmaps[i].busy) slot = i;
+        if (!pixmaps[i].busy()) slot = i;
     if (slot < 0 && pixmaps.size() >= kMostPixmaps) slot = 0;  // the server holds too many
     if (slot < 0) {
         const xcb_pixmap_t id = xcb_generate_id(c);
         xcb_create_pixmap(c, m_x->depth, id, m_x->window, static_cast<std::uint16_t>(w),
                           static_cast<std::uint16_t>(h));
-        pixmaps.push_back({id, w, h, false});
+        pixmaps.push_back({id, w, h, false, false});
         slot = static_cast<int>(pixmaps.size()) - 1;
     }
-    pixmaps[slot].busy = true;
+    pixmaps[slot].awaitingComplete = pixmaps[slot].awaitingIdle = true;
     const int stride = static_cast<int>(image.bytesPerLine());
     const std::uint64_t maxBytes = std::uint64_t{xcb_get_maximum_request_length(c)} * 4 - 64;
     const int rows = static_cast<int>(std::clamp<std::uint64_t>(maxBytes / stride, 1, 64));
@@ -249,7 +257,7 @@ std::uint32_t PresentSurface::enqueue(const QImage& image, double deadlineUs, st
     auto frame = std::make_unique<Frame>();
     frame->serial = m_nextSerial++;
     if (m_nextSerial >= kClockSerial) m_nextSerial = 1;
-    frame->pixmap = upload(image);
+    frame->pixmap = m_x->pixmaps[static_cast<std::size_t>(upload(image))].id;
     frame->deadlineUs = deadlineUs;
     frame->after = after;
     frame->delayUs = delayUs;
@@ -273,7 +281,8 @@ void PresentSurface::withdraw(std::uint32_t serial) {
         Frame& f = **it;
         if (f.serial != serial) continue;
         if (!f.sent) {
-            m_x->pixmaps[f.pixmap].busy = false;
+            for (auto& p : m_x->pixmaps)
+                if (p.id == f.pixmap) p.awaitingComplete = p.awaitingIdle = false;
             m_frames.erase(it);
             armSend();
             return;
@@ -283,6 +292,13 @@ void PresentSurface::withdraw(std::uint32_t serial) {
         if (m_lastTarget == f.target && f.target > 0) m_lastTarget = f.target - 1;
         return;
     }
+}
+
+// A request needs a frame plus the margin ahead of its blank; the timer that sends it is given
+// another frame (or 10 ms) of slack, so that a busy machine waking it late still makes it.
+double PresentSurface::sendLeadUs() const {
+    const double period = m_grid.periodUs();
+    return period + std::max(period, 10000.0) + kMarginUs;
 }
 
 std::uint64_t PresentSurface::aim(const Frame& f, double nowUs) const {
@@ -300,7 +316,7 @@ void PresentSurface::armSend() {
         if (f->sent || std::isnan(f->deadlineUs)) continue;
         double at = f->deadlineUs;
         if (ready) {
-            at = m_grid.blankUs(aim(*f, NowUs())) - m_grid.periodUs() - kMarginUs;
+            at = m_grid.blankUs(aim(*f, NowUs())) - sendLeadUs();
         }
         sendAtUs = std::min(sendAtUs, at);
     }
@@ -322,7 +338,7 @@ void PresentSurface::armSend() {
 
 void PresentSurface::sendDue() {
     const double now = NowUs();
-    const double lead = m_grid.ready() ? m_grid.periodUs() + kMarginUs : 0;
+    const double lead = m_grid.ready() ? sendLeadUs() : 0;
     for (auto& f : m_frames) {
         if (f->sent || std::isnan(f->deadlineUs)) continue;
         double at = f->deadlineUs;
@@ -336,7 +352,10 @@ void PresentSurface::send(Frame& frame, double nowUs) {
     xcb_connection_t* c = m_x->c;
     std::uint32_t options = XCB_PRESENT_OPTION_NONE;
     if (m_grid.ready()) {
-        frame.target = aim(frame, nowUs);
+        // A frame for now gets the same lead as one sent ahead: a frame plus the margin.
+        frame.target =
+            frame.soon ? m_grid.target(nowUs, nowUs, m_grid.periodUs() + kMarginUs, m_lastTarget)
+                       : aim(frame, nowUs);
     } else if (m_grid.lastMsc() > 0) {
         frame.target = std::max(m_grid.lastMsc(), m_lastTarget) + 1;
     } else {
@@ -344,8 +363,8 @@ void PresentSurface::send(Frame& frame, double nowUs) {
     }
     frame.sent = true;
     m_lastTarget = std::max(m_lastTarget, frame.target);
-    xcb_present_pixmap(c, m_x->window, m_x->pixmaps[frame.pixmap].id, frame.serial, 0, 0, 0, 0, 0,
-                       0, 0, options, frame.target, 0, 0, 0, nullptr);
+    xcb_present_pixmap(c, m_x->window, frame.pixmap, frame.serial, 0, 0, 0, 0, 0, 0, 0, options,
+                       frame.target, 0, 0, 0, nullptr);
     xcb_flush(c);
     readQueuedLater();
     if (onSent) onSent(frame.serial);
@@ -373,13 +392,19 @@ void PresentSurface::readEvents() {
     }
     while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
         const std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> owned(event, &std::free);
+        if ((event->response_type & 0x7f) == XCB_EXPOSE) {
+            // The last of a series: the window lost (part of) its picture.
+            if (reinterpret_cast<const xcb_expose_event_t*>(event)->count == 0 && onExposed)
+                onExposed();
+            continue;
+        }
         if ((event->response_type & 0x7f) != XCB_GE_GENERIC) continue;
         const auto* ge = reinterpret_cast<const xcb_ge_generic_event_t*>(event);
         if (ge->extension != m_x->opcode) continue;
         if (ge->event_type == XCB_PRESENT_EVENT_IDLE_NOTIFY) {
             const auto* idle = reinterpret_cast<const xcb_present_idle_notify_event_t*>(event);
             for (auto& p : m_x->pixmaps)
-                if (p.id == idle->pixmap) p.busy = false;
+                if (p.id == idle->pixmap) p.awaitingIdle = false;
             continue;
         }
         if (ge->event_type != XCB_PRESENT_EVENT_COMPLETE_NOTIFY) continue;
@@ -410,6 +435,8 @@ void PresentSurface::readEvents() {
         if (it == m_frames.end()) continue;
         const std::unique_ptr<Frame> frame = std::move(*it);
         m_frames.erase(it);
+        for (auto& p : m_x->pixmaps)
+            if (p.id == frame->pixmap) p.awaitingComplete = false;
         const bool skipped = done->mode == XCB_PRESENT_COMPLETE_MODE_SKIP;
         if (!skipped) m_grid.add(done->msc, done->ust);
         // Frames that wait for this one's onset now have their deadlines.
@@ -433,8 +460,16 @@ void PresentSurface::readEvents() {
     }
 }
 
-void PresentSurface::paintEvent(QPaintEvent*) {
-    if (onExposed) onExposed();
+void PresentSurface::setGeometry(const QRect& area) {
+    const std::uint32_t values[] = {static_cast<std::uint32_t>(area.x()),
+                                    static_cast<std::uint32_t>(area.y()),
+                                    static_cast<std::uint32_t>(std::max(1, area.width())),
+                                    static_cast<std::uint32_t>(std::max(1, area.height()))};
+    xcb_configure_window(m_x->c, m_x->window,
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                             XCB_CONFIG_WINDOW_HEIGHT,
+                         values);
+    xcb_flush(m_x->c);
 }
 
 #else
@@ -480,12 +515,13 @@ void PresentSurface::AskToBypassCompositor(void* connection, std::uint32_t windo
     xcb_flush(c);
 }
 
-std::unique_ptr<PresentSurface> PresentSurface::Open(QWidget*, std::string& why) {
+std::unique_ptr<PresentSurface> PresentSurface::Open(std::uint32_t, const QRect&,
+                                                     std::string& why) {
     why = "built without X";
     return nullptr;
 }
 PresentSurface::~PresentSurface() = default;
-void PresentSurface::paintEvent(QPaintEvent*) {}
+void PresentSurface::setGeometry(const QRect&) {}
 // Unreachable without X: Open never makes a surface.
 std::uint32_t PresentSurface::schedule(const QImage&, double) { return 0; }
 std::uint32_t PresentSurface::scheduleAfter(const QImage&, std::uint32_t, double) { return 0; }

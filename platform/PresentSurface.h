@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QWidget>
+#include <QObject>
+#include <QRect>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -13,11 +14,13 @@ class PreciseTimer;
 class QImage;
 class QSocketNotifier;
 
-// A native child window that Qt never paints into, shown to through the X Present extension:
+// A child window of the program's top-level window that Qt knows nothing of and so never paints
+// into, shown to through the X Present extension:
 // each frame is uploaded to a pixmap of the server ahead of time and presented on a vertical
 // blank of the display's own counter, and its completion tells when and how it was shown.
-// Runs on its own xcb connection, whose events a socket notifier reads.
-class PresentSurface : public QWidget {
+// Runs on its own xcb connection, whose events a socket notifier reads. It takes no input:
+// presses go on to the top-level window, as if it were not there.
+class PresentSurface : public QObject {
     Q_OBJECT
   public:
     // Which display path this connection offers: "X11+Present", "X11 without Present" or
@@ -30,7 +33,9 @@ class PresentSurface : public QWidget {
     static void AskToBypassCompositor(void* xcbConnection, std::uint32_t window);
 
     // Null, with the reason in `why`, when the display offers no vertical-blank timing.
-    static std::unique_ptr<PresentSurface> Open(QWidget* parent, std::string& why);
+    // Covers `area` (device pixels) of the top-level X window `topLevel`.
+    static std::unique_ptr<PresentSurface> Open(std::uint32_t topLevel, const QRect& area,
+                                                std::string& why);
     ~PresentSurface() override;
 
     // How a frame ended: its onset (ust, ms on the monotonic clock), the blank it was aimed at
@@ -67,20 +72,18 @@ class PresentSurface : public QWidget {
     // "randr" or "measured"
     const char* periodSource() const { return m_randrPeriodUs > 0 ? "randr" : "measured"; }
 
-    QPaintEngine* paintEngine() const override { return nullptr; }
-
-  protected:
-    void paintEvent(QPaintEvent*) override;
+    void setGeometry(const QRect& area);
 
   private:
     struct Connection;
     struct Frame;
-    explicit PresentSurface(QWidget* parent);
-    bool start(std::string& why);
+    PresentSurface();
+    bool start(std::uint32_t topLevel, const QRect& area, std::string& why);
     std::uint32_t enqueue(const QImage& image, double deadlineUs, std::uint32_t after,
                           double delayUs, bool soon);
     int upload(const QImage& image);
     std::uint64_t aim(const Frame& frame, double nowUs) const;
+    double sendLeadUs() const;
     void armSend();
     void sendDue();
     void send(Frame& frame, double nowUs);
