@@ -10,11 +10,11 @@ work=$(mktemp -d)
 trap 'kill "${ORVI_PID:-0}" 2>/dev/null || true; stop_display; rm -rf "$work"' EXIT
 cp "$ORVI" "$work/orvi"
 cp "$ASSETS/sound1.wav" "$ASSETS/sound2.wav" "$work/"
-printf '100\n100\n300\n150\n200\n1\n' >"$work/orvi.ini"
+printf '300\n100\n500\n150\n200\n1\n' >"$work/orvi.ini"
 export SDL_AUDIODRIVER=dummy ORVI_TIMING_TRACE=$work/trace.tsv
 start_display 1024x768x24 -fakescreenfps 60
 
-echo "# three trials and a blink practice on the Present path"
+echo "# three trials on the Present path"
 start_orvi "$work"
 answer_file_dialog "$work/s01.txt"
 wait_face
