@@ -22,7 +22,9 @@ class FrameGrid {
     // The first blank at or after deadlineUs (within kToleranceUs), later than msc `after`, and at
     // least leadUs after nowUs (a request must reach the server that long before its blank).
     std::uint64_t target(double deadlineUs, double nowUs, double leadUs, std::uint64_t after) const;
-    // Whole frames that last at least delayUs (within kToleranceUs); at least one.
+    // Whole frames that last at least delayUs, at least one. A setting that is a whole number
+    // of frames (150 ms at 60 Hz) stays one though the measured period is a hair off.
+    static constexpr double kFrameTolerance = 0.02;
     static std::uint64_t framesFor(double delayUs, double periodUs);
     // The latest msc seen.
     std::uint64_t lastMsc() const { return m_recent.empty() ? 0 : m_recent.back().first; }

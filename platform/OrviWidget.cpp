@@ -427,6 +427,7 @@ void OrviWidget::openPresent() {
         m_canvas = std::move(it->second.canvas);
     };
     m_present->onExposed = [this] { present(); };
+    m_present->setBlankCursor(m_blankCursor);
     m_present->onFailed = [this](const std::string& reason) {
         tellDisplayPath(reason, false);
         m_present.release()->deleteLater();
@@ -543,6 +544,8 @@ void OrviWidget::ShowMessage(const std::string& text) {
 }
 
 void OrviWidget::SetBlankCursor(bool blank) {
+    m_blankCursor = blank;
+    if (m_present) m_present->setBlankCursor(blank);
     if (blank)
         setCursor(Qt::BlankCursor);
     else

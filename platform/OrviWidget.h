@@ -108,6 +108,7 @@ class OrviWidget : public QWidget, public ViewHost {
     std::map<std::uint32_t, Stimulus> m_stimuli;  // by serial
     std::uint32_t m_timerSerial[4] = {0, 0, 0, 0};
     int m_missedFrames = 0;
+    bool m_blankCursor = false;
     bool m_dirty = true;
     bool m_erase = false;
     bool m_changesPosted = false;

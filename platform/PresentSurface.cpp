@@ -39,6 +39,7 @@ struct PresentSurface::Connection {
     xcb_connection_t* c = nullptr;
     xcb_window_t window = 0;
     xcb_gcontext_t gc = 0;
+    xcb_cursor_t blankCursor = 0;
     std::uint8_t depth = 0;
     std::uint8_t opcode = 0;  // the Present extension's
     struct Pixmap {
@@ -460,6 +461,28 @@ void PresentSurface::readEvents() {
     }
 }
 
+void PresentSurface::setBlankCursor(bool blank) {
+    xcb_connection_t* c = m_x->c;
+    if (blank && !m_x->blankCursor) {
+        // A cursor whose mask is all clear: nothing of it is drawn.
+        const xcb_pixmap_t bits = xcb_generate_id(c);
+        xcb_create_pixmap(c, 1, bits, m_x->window, 1, 1);
+        const xcb_gcontext_t gc = xcb_generate_id(c);
+        const std::uint32_t zero = 0;
+        xcb_create_gc(c, gc, bits, XCB_GC_FOREGROUND, &zero);
+        const xcb_rectangle_t pixel{0, 0, 1, 1};
+        xcb_poly_fill_rectangle(c, bits, gc, 1, &pixel);
+        m_x->blankCursor = xcb_generate_id(c);
+        xcb_create_cursor(c, m_x->blankCursor, bits, bits, 0, 0, 0, 0, 0, 0, 0, 0);
+        xcb_free_gc(c, gc);
+        xcb_free_pixmap(c, bits);
+    }
+    // Without one of its own the window shows its parent's: Qt's, as Qt sets it.
+    const std::uint32_t cursor = blank ? m_x->blankCursor : std::uint32_t{XCB_CURSOR_NONE};
+    xcb_change_window_attributes(c, m_x->window, XCB_CW_CURSOR, &cursor);
+    xcb_flush(c);
+}
+
 void PresentSurface::setGeometry(const QRect& area) {
     const std::uint32_t values[] = {static_cast<std::uint32_t>(area.x()),
                                     static_cast<std::uint32_t>(area.y()),
@@ -522,6 +545,7 @@ std::unique_ptr<PresentSurface> PresentSurface::Open(std::uint32_t, const QRect&
 }
 PresentSurface::~PresentSurface() = default;
 void PresentSurface::setGeometry(const QRect&) {}
+void PresentSurface::setBlankCursor(bool) {}
 // Unreachable without X: Open never makes a surface.
 std::uint32_t PresentSurface::schedule(const QImage&, double) { return 0; }
 std::uint32_t PresentSurface::scheduleAfter(const QImage&, std::uint32_t, double) { return 0; }

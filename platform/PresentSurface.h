@@ -73,6 +73,8 @@ class PresentSurface : public QObject {
     const char* periodSource() const { return m_randrPeriodUs > 0 ? "randr" : "measured"; }
 
     void setGeometry(const QRect& area);
+    // Qt's pointer tracking stops at this window, so it carries the blank cursor itself.
+    void setBlankCursor(bool blank);
 
   private:
     struct Connection;
