@@ -61,6 +61,7 @@ std::uint64_t FrameGrid::target(double deadlineUs, double nowUs, double leadUs,
 }
 
 std::uint64_t FrameGrid::framesFor(double delayUs, double periodUs) {
-    const double frames = std::ceil(delayUs / periodUs - kFrameTolerance);
+    const double exact = delayUs / periodUs;
+    const double frames = std::ceil(exact - std::max(kFrameTolerance, exact * kPeriodTolerance));
     return frames >= 1 ? static_cast<std::uint64_t>(frames) : 1;
 }

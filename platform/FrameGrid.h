@@ -24,7 +24,8 @@ class FrameGrid {
     std::uint64_t target(double deadlineUs, double nowUs, double leadUs, std::uint64_t after) const;
     // Whole frames that last at least delayUs, at least one. A setting that is a whole number
     // of frames (150 ms at 60 Hz) stays one though the measured period is a hair off.
-    static constexpr double kFrameTolerance = 0.02;
+    static constexpr double kFrameTolerance = 0.02;    // of a frame
+    static constexpr double kPeriodTolerance = 0.002;  // of the period, for long phases
     static std::uint64_t framesFor(double delayUs, double periodUs);
     // The latest msc seen.
     std::uint64_t lastMsc() const { return m_recent.empty() ? 0 : m_recent.back().first; }

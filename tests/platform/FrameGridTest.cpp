@@ -97,7 +97,7 @@ TEST(FrameGrid, PhasesLastTheWholeFramesTheirSettingRoundsUpTo) {
         double delayMs, hz;
         std::uint64_t frames;
     } cases[] = {{150, 60, 9},   {200, 60, 12},  {500, 60, 30}, {150, 144, 22},
-                 {200, 144, 29}, {500, 144, 72}, {0, 60, 1},    {16.75, 60, 2}};
+                 {200, 144, 29}, {500, 144, 72}, {0, 60, 1},    {17.5, 60, 2}};
     for (const Case& c : cases)
         // A period measured a little long or short: 150 ms at 60 Hz is still 9 frames.
         for (double off : {-0.0005, 0.0, 0.0005})
