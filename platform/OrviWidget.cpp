@@ -323,8 +323,11 @@ void OrviWidget::SetFrameTimer(int id, int delayMs, int what, const SceneState& 
         const double deadlineMs = InputTimeMs() + delayMs;  // before the drawing's time
         std::unique_ptr<QImageCanvas> canvas = drawFrame(scene);
         const QImage& image = canvas->image();
+        // Started while a frame's onset is reported: whole frames from the blank it landed on.
         const std::uint32_t serial = before ? m_present->scheduleAfter(image, before, delayMs)
-                                            : m_present->schedule(image, deadlineMs);
+                                     : m_shownMsc
+                                         ? m_present->scheduleAfterBlank(image, m_shownMsc, delayMs)
+                                         : m_present->schedule(image, deadlineMs);
         if (what == FRAME_FACE && !before) m_trace.write("onset_request", deadlineMs);
         m_stimuli[serial] = {what, id, scene.trials + 1, std::move(canvas)};
         m_timerSerial[id] = serial;
@@ -369,7 +372,9 @@ void OrviWidget::frameShown(std::uint32_t serial, double onsetMs, std::uint64_t 
     if (timerId) {
         // The controller first: the cue starts with the face, the trace can wait.
         const PressScope shown(m_pressMs, onsetMs);
+        m_shownMsc = missed && std::strcmp(mode, "skip") == 0 ? 0 : msc;
         m_view->OnFrameShown(timerId, onsetMs);
+        m_shownMsc = 0;
     }
     if (m_trace.enabled()) {
         char line[160];

@@ -108,6 +108,7 @@ class OrviWidget : public QWidget, public ViewHost {
     std::map<std::uint32_t, Stimulus> m_stimuli;  // by serial
     std::uint32_t m_timerSerial[4] = {0, 0, 0, 0};
     int m_missedFrames = 0;
+    std::uint64_t m_shownMsc = 0;  // while a shown frame is reported: the blank it landed on
     bool m_blankCursor = false;
     bool m_dirty = true;
     bool m_erase = false;

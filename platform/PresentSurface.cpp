@@ -249,6 +249,25 @@ std::uint32_t PresentSurface::scheduleAfter(const QImage& image, std::uint32_t a
     return enqueue(image, NAN, afterSerial, delayMs * 1000.0, false);
 }
 
+std::uint32_t PresentSurface::scheduleAfterBlank(const QImage& image, std::uint64_t msc,
+                                                 double delayMs) {
+    if (!m_grid.ready()) return schedule(image, MonotonicClock::NowMs() + delayMs);
+    const double delayUs = delayMs * 1000.0;
+    auto frame = std::make_unique<Frame>();
+    frame->serial = m_nextSerial++;
+    if (m_nextSerial >= kClockSerial) m_nextSerial = 1;
+    frame->pixmap = m_x->pixmaps[static_cast<std::size_t>(upload(image))].id;
+    frame->deadlineUs = m_grid.blankUs(msc) + delayUs;
+    frame->after = 0;
+    frame->delayUs = delayUs;
+    frame->baseMsc = msc;
+    frame->soon = false;
+    const std::uint32_t serial = frame->serial;
+    m_frames.push_back(std::move(frame));
+    armSend();
+    return serial;
+}
+
 std::uint32_t PresentSurface::showSoon(const QImage& image) {
     return enqueue(image, NowUs(), 0, 0, true);
 }
@@ -550,6 +569,7 @@ void PresentSurface::setBlankCursor(bool) {}
 std::uint32_t PresentSurface::schedule(const QImage&, double) { return 0; }
 std::uint32_t PresentSurface::scheduleAfter(const QImage&, std::uint32_t, double) { return 0; }
 std::uint32_t PresentSurface::showSoon(const QImage&) { return 0; }
+std::uint32_t PresentSurface::scheduleAfterBlank(const QImage&, std::uint64_t, double) { return 0; }
 void PresentSurface::withdraw(std::uint32_t) {}
 bool PresentSurface::pending(std::uint32_t) const { return false; }
 

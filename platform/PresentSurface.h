@@ -59,6 +59,8 @@ class PresentSurface : public QObject {
     // frame's onset once it is known. Returns the frame's serial.
     std::uint32_t schedule(const QImage& image, double deadlineMs);
     std::uint32_t scheduleAfter(const QImage& image, std::uint32_t afterSerial, double delayMs);
+    // Shows the frame delayMs after the blank `msc` (one that a frame landed on), in whole frames.
+    std::uint32_t scheduleAfterBlank(const QImage& image, std::uint64_t msc, double delayMs);
     // Uploads and shows the frame as soon as the display can: at the next blank that a request
     // sent now can reach, or at once when no frame is on its way.
     std::uint32_t showSoon(const QImage& image);
