@@ -1,32 +1,48 @@
 # The two commands of the README: `make run` and `make test`. Everything else is a helper.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+NOGUI_BUILD ?= build-nogui
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# Every build that tests: the test targets, and warnings as errors.
+TEST_FLAGS = -DBUILD_TESTING=ON -DORVI_WERROR=ON
 
-.PHONY: all deps build run test test-sanitize format bench demo clean
+.PHONY: all deps build run test test-nogui test-sanitize format bench demo package clean
 
 all: build
 
 deps:
 	@scripts/install-deps.sh test
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
-
-build: deps $(BUILD)/CMakeCache.txt
+build: deps
+	cmake -S . -B $(BUILD) $(TEST_FLAGS) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: deps build
+# Only the program and the packages it needs: no test packages, tools or test targets.
+run:
+	@scripts/install-deps.sh build
+	cmake -S . -B $(BUILD) -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target orvi
 	@scripts/run.sh $(BUILD)
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# orvi-report and the plain C++ layers with neither Qt nor SDL (CI runs it; the BIDS
+# validator already ran in `make test`).
+test-nogui: deps
+	cmake -S . -B $(NOGUI_BUILD) -DORVI_GUI=OFF $(TEST_FLAGS) $(CMAKE_FLAGS)
+	cmake --build $(NOGUI_BUILD) -j $(JOBS)
+	ctest --test-dir $(NOGUI_BUILD) --output-on-failure -j $(JOBS) -LE bids
+
 test-sanitize: deps
-	cmake -S . -B $(ASAN_BUILD) -DORVI_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+	cmake -S . -B $(ASAN_BUILD) -DORVI_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug $(TEST_FLAGS) $(CMAKE_FLAGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	ASAN_OPTIONS=detect_leaks=0 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE e2e
+	ASAN_OPTIONS=detect_leaks=0 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE 'e2e|bids|timing|package'
+
+# The Debian package, in $(BUILD): orvi under /opt/orvi with links in /usr/bin.
+package: build
+	cmake --build $(BUILD) --target package
 
 demo: build
 	@scripts/install-deps.sh demo
@@ -43,4 +59,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(NOGUI_BUILD)

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "FileSystem.h"
+#include "ReportPlot.h"
 #include "Statistics.h"
 
 inline constexpr int kExitOk = 0;
@@ -20,7 +22,11 @@ struct ReportOptions {
     bool plots = true;
     int width = 800;
     int height = 600;
+    std::vector<PlotFormat> formats = {PlotFormat::Png, PlotFormat::Svg};
     Trimming trimming;
+    std::string trialsPath;                  // --trials: every trial as tidy CSV
+    std::string bidsDir;                     // --bids: a BIDS behavioural dataset
+    std::optional<std::string> participant;  // --participant: regex for the label
 };
 
 // The whole program: arguments without the program name; the summary goes to `out`, messages

@@ -1,7 +1,6 @@
 #include "ReportTables.h"
 
 #include <cstdio>
-#include <set>
 
 namespace {
 
@@ -27,9 +26,10 @@ std::string FormatFixed(std::optional<double> value, int decimals) {
     if (!value) {
         return std::string();
     }
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, *value);
-    std::string result = text;
+    // %f writes every integer digit: 1e308 takes over 300 characters.
+    const int size = std::snprintf(nullptr, 0, "%.*f", decimals, *value);
+    std::string result(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    std::snprintf(&result[0], result.size() + 1, "%.*f", decimals, *value);
     if (result.size() > 1 && result[0] == '-' &&
         result.find_first_not_of("-0.") == std::string::npos) {
         result.erase(0, 1);
@@ -52,15 +52,17 @@ std::string FormatCellsCsv(const std::vector<ParticipantReport>& participants) {
     return csv;
 }
 
-std::string FormatGroupCsv(const GroupTable& group) {
+std::string FormatGroupCsv(const GroupTable& group, const WithinSubjectTable& within) {
     std::string csv =
         "eye,disparity_deg,n_participants,mean_rt_ms,median_rt_ms,sd_rt_ms,se_rt_ms,"
-        "n_accuracy,mean_accuracy\n";
-    for (const GroupCell& cell : group) {
+        "n_accuracy,mean_accuracy,n_within,ci95_within_ms\n";
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        const GroupCell& cell = group[i];
         csv += std::to_string(cell.eye) + "," + std::to_string(cell.disparity) + "," +
                std::to_string(cell.rt.n) + "," + RtColumns(cell.rt) + "," +
                std::to_string(cell.accuracyN) + "," +
-               FormatFixed(cell.accuracy, kAccuracyDecimals) + "\n";
+               FormatFixed(cell.accuracy, kAccuracyDecimals) + "," + std::to_string(within[i].n) +
+               "," + FormatFixed(within[i].halfWidth, kMsDecimals) + "\n";
     }
     return csv;
 }
@@ -73,34 +75,4 @@ std::string FormatSlopesCsv(const std::vector<ParticipantReport>& participants) 
         csv += p.id + "," + kEyeNames[2] + "," + Fit(p.slopes.both) + "\n";
     }
     return csv;
-}
-
-std::vector<std::string> ParticipantIds(const std::vector<std::string>& paths) {
-    std::set<std::string> taken = {"group"};
-    std::vector<std::string> ids;
-    for (const std::string& path : paths) {
-        const std::size_t slash = path.find_last_of('/');
-        std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-        const std::size_t dot = base.find_last_of('.');
-        if (dot != std::string::npos && dot > 0) {
-            base.erase(dot);
-        }
-        for (char& c : base) {
-            const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                              (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
-            if (!safe) {
-                c = '_';
-            }
-        }
-        if (base.empty()) {
-            base = "participant";
-        }
-        std::string id = base;
-        for (int k = 2; taken.count(id) != 0; ++k) {
-            id = base + "_" + std::to_string(k);
-        }
-        taken.insert(id);
-        ids.push_back(id);
-    }
-    return ids;
 }

@@ -41,31 +41,62 @@ std::size_t CellIndex(int eye, int disparityIndex) {
     return static_cast<std::size_t>((eye - 1) * kDisparityCount + disparityIndex);
 }
 
-std::vector<double> ApplyTrimming(const std::vector<double>& times, const Trimming& trimming) {
-    std::vector<double> kept;
-    for (double t : times) {
-        if (!trimming.minRt || t >= *trimming.minRt) {
-            kept.push_back(t);
+}  // namespace
+
+const char* ExclusionName(TrialUse use) {
+    switch (use) {
+        case TrialUse::Used: return "";
+        case TrialUse::Cancelled: return "cancelled";
+        case TrialUse::Miss: return "miss";
+        case TrialUse::Error: return "error";
+        case TrialUse::MinRt: return "min_rt";
+        case TrialUse::SdCut: return "sd_cut";
+    }
+    return "";
+}
+
+std::vector<TrialUse> ClassifyTrials(const std::vector<TrialLine>& trials,
+                                     const Trimming& trimming) {
+    std::vector<TrialUse> uses;
+    uses.reserve(trials.size());
+    // Trials still in after the minimum, per cell, for the one-pass SD cut.
+    std::array<std::vector<std::size_t>, kEyeCount * kDisparityCount> kept;
+    for (std::size_t k = 0; k < trials.size(); ++k) {
+        const TrialLine& line = trials[k];
+        if (line.cancelled == 1) {
+            uses.push_back(TrialUse::Cancelled);
+        } else if (line.valid != 1) {
+            uses.push_back(TrialUse::Miss);
+        } else if (line.correct != 1) {
+            uses.push_back(TrialUse::Error);
+        } else if (trimming.minRt && line.reactionTime < *trimming.minRt) {
+            uses.push_back(TrialUse::MinRt);
+        } else {
+            uses.push_back(TrialUse::Used);
+            kept[CellIndex(line.eye, DisparityIndex(line.viewpoint))].push_back(k);
         }
     }
     if (!trimming.sdCut) {
-        return kept;
+        return uses;
     }
-    const Descriptives before = Describe(kept);
-    if (!before.sd) {
-        return kept;
-    }
-    const double limit = *trimming.sdCut * *before.sd;
-    std::vector<double> within;
-    for (double t : kept) {
-        if (std::fabs(t - *before.mean) <= limit) {
-            within.push_back(t);
+    for (const std::vector<std::size_t>& cell : kept) {
+        std::vector<double> times;
+        for (std::size_t k : cell) {
+            times.push_back(trials[k].reactionTime);
+        }
+        const Descriptives before = Describe(times);
+        if (!before.sd) {
+            continue;
+        }
+        const double limit = *trimming.sdCut * *before.sd;
+        for (std::size_t k : cell) {
+            if (std::fabs(trials[k].reactionTime - *before.mean) > limit) {
+                uses[k] = TrialUse::SdCut;
+            }
         }
     }
-    return within;
+    return uses;
 }
-
-}  // namespace
 
 CellTable SummarizeCells(const std::vector<TrialLine>& trials, const Trimming& trimming) {
     CellTable cells;
@@ -77,25 +108,29 @@ CellTable SummarizeCells(const std::vector<TrialLine>& trials, const Trimming& t
             cell.disparity = kDisparities[static_cast<std::size_t>(d)];
         }
     }
-    for (const TrialLine& line : trials) {
-        if (line.cancelled == 1 || line.valid != 1) {
+    const std::vector<TrialUse> uses = ClassifyTrials(trials, trimming);
+    for (std::size_t k = 0; k < trials.size(); ++k) {
+        const TrialUse use = uses[k];
+        if (use == TrialUse::Cancelled || use == TrialUse::Miss) {
             continue;
         }
-        const std::size_t i = CellIndex(line.eye, DisparityIndex(line.viewpoint));
+        const std::size_t i = CellIndex(trials[k].eye, DisparityIndex(trials[k].viewpoint));
         ++cells[i].valid;
-        if (line.correct == 1) {
-            ++cells[i].correct;
-            times[i].push_back(line.reactionTime);
+        if (use == TrialUse::Error) {
+            continue;
+        }
+        ++cells[i].correct;
+        if (use == TrialUse::Used) {
+            times[i].push_back(trials[k].reactionTime);
+        } else {
+            ++cells[i].trimmed;
         }
     }
     for (std::size_t i = 0; i < cells.size(); ++i) {
-        Cell& cell = cells[i];
-        if (cell.valid > 0) {
-            cell.accuracy = static_cast<double>(cell.correct) / cell.valid;
+        if (cells[i].valid > 0) {
+            cells[i].accuracy = static_cast<double>(cells[i].correct) / cells[i].valid;
         }
-        std::vector<double> kept = ApplyTrimming(times[i], trimming);
-        cell.trimmed = static_cast<int>(times[i].size() - kept.size());
-        cell.rt = Describe(std::move(kept));
+        cells[i].rt = Describe(std::move(times[i]));
     }
     return cells;
 }

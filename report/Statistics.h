@@ -46,6 +46,17 @@ struct Cell {
 // The ten cells (eye-major: eye 1 at 0..180 degrees, then eye 2) of one participant.
 using CellTable = std::array<Cell, kEyeCount * kDisparityCount>;
 
+// Whether a trial enters the reaction-time figures, and if not, the first rule that kept it out.
+enum class TrialUse { Used, Cancelled, Miss, Error, MinRt, SdCut };
+
+// "" for a used trial, else "cancelled", "miss", "error", "min_rt" or "sd_cut".
+const char* ExclusionName(TrialUse use);
+
+// One verdict per trial, in the order given. The cells of SummarizeCells are built from these
+// verdicts, so a trial table that shows them agrees with the statistics by construction.
+std::vector<TrialUse> ClassifyTrials(const std::vector<TrialLine>& trials,
+                                     const Trimming& trimming);
+
 CellTable SummarizeCells(const std::vector<TrialLine>& trials, const Trimming& trimming);
 
 struct LineFit {

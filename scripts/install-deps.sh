@@ -3,8 +3,8 @@
 # Usage: install-deps.sh build|test|bench|demo
 set -euo pipefail
 
-build=(cmake make g++ pkg-config qt6-base-dev libsdl2-dev fonts-ipafont-gothic qt6-translations-l10n libxcb1-dev libxcb-present-dev libxcb-randr0-dev libplplot-dev plplot-driver-cairo)
-test=(libgtest-dev libx11-dev libxtst-dev xvfb xdotool x11-utils xauth imagemagick)
+build=(cmake make g++ pkg-config qt6-base-dev libsdl2-dev fonts-ipafont-gothic qt6-translations-l10n libxcb1-dev libxcb-present-dev libxcb-randr0-dev libplplot-dev plplot-driver-cairo libboost-math-dev)
+test=(libgtest-dev libx11-dev libxtst-dev xvfb xdotool x11-utils xauth imagemagick dpkg-dev file groff-base)
 case "${1:-build}" in
   build) want=("${build[@]}") ;;
   test) want=("${build[@]}" "${test[@]}") ;;
@@ -19,6 +19,11 @@ for p in "${want[@]}"; do
     missing+=("$p")
   fi
 done
+# The BIDS test runs the validator from the npm registry. Any npm will do (NodeSource's
+# nodejs brings its own, and Debian's npm package would conflict with it).
+if [ "${1:-build}" != build ] && ! command -v npm >/dev/null; then
+  missing+=(npm)
+fi
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing missing packages: ${missing[*]}"

@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
+#include "CueSounds.h"
 #include "FaceRenderer.h"
 #include "SoundDevice.h"
 #include "ViewEnums.h"
@@ -241,14 +243,11 @@ bool COrviView::OnSetCursor() {
     return blank;
 }
 
-int COrviView::CueIndex(int eye) const {
-    if (m_experiment.m_nSwapSides == 0) return eye;
-    return eye == 0 ? 1 : 0;
-}
+int COrviView::CueIndex(int eye) const { return CueIndexFor(eye, m_experiment.m_nSwapSides); }
 
 void COrviView::OpenCues() {
-    m_sound.sendCommand("open sound1.wav alias left");
-    m_sound.sendCommand("open sound2.wav alias right");
+    m_sound.sendCommand(std::string("open ") + kCueFiles[0] + " alias left");
+    m_sound.sendCommand(std::string("open ") + kCueFiles[1] + " alias right");
 }
 
 void COrviView::PlayCue(int eye) { m_sound.sendCommand(kCueCommands[CueIndex(eye)]); }

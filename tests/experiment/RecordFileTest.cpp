@@ -1,10 +1,13 @@
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
 
 #include "ExperimentTestSupport.h"
+#include "PosixRecordStream.h"
 #include "TrialLine.h"
 
 namespace {
@@ -110,10 +113,9 @@ TEST_F(RecordFile, MoreThan300TrialsAreAllStoredAndNumbered) {
     Play(e, 0, 99999.0);
     const std::string text = ReadBytes(path);
     EXPECT_EQ(text.substr(text.rfind('\n', text.size() - 2) + 1, 4), "350 ");
-    CExperiment again(platform, files);
-    StartRunOn(again, platform, path);
-    EXPECT_EQ(again.m_nTrials, 350);
-    EXPECT_EQ(again.m_nPos, 1);
+    StartRunOn(e, platform, path);
+    EXPECT_EQ(e.m_nTrials, 350);
+    EXPECT_EQ(e.m_nPos, 1);
 }
 
 TEST_F(RecordFile, FailuresEndTheProcessWithTheirExitCodes) {
@@ -148,5 +150,13 @@ TEST(RecordStream, APartialWriteIsCutBack) {
     EXPECT_EXIT(appendOverTheSizeLimit(), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(ReadBytes(dir / "r.txt"), "01 01 1 1  500 1 1 1 0\n");
     // Bytes that cannot be synced (/dev/null refuses fsync) are not reported as written.
-    EXPECT_FALSE(PosixFileSystem().open("/dev/null", FileSystem::OpenMode::Append)->append("x"));
+    EXPECT_FALSE(PosixRecordStream(::open("/dev/null", O_WRONLY)).append("x"));
+    // A device or a FIFO never becomes the record file, and opening one never waits.
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {std::string("/dev/null"), fifo}) {
+        EXPECT_EQ(PosixFileSystem().open(path, FileSystem::OpenMode::Append), nullptr) << path;
+        EXPECT_EQ(PosixFileSystem().openForReading(path).result,
+                  FileSystem::Opened::Result::NotRegular);
+    }
 }

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "PosixFileSystem.h"
@@ -50,12 +56,35 @@ class ReportCommand : public ::testing::Test {
     std::string m_out, m_err;
 };
 
-// Data lines of one eye: polylines in its colour through three or more points (error bars and
-// the legend sample have two).
-int SeriesLines(const std::string& svg, const char* colour) {
-    const std::regex line(std::string(R"(<polyline[^>]*stroke=")") + colour +
-                          R"("[^>]*points="\s*[^"\s]+\s+[^"\s]+\s+[^"\s])");
-    return std::distance(std::sregex_iterator(svg.begin(), svg.end(), line), {});
+// Data lines of one eye: the polylines in its colour that run neither straight up (error bars)
+// nor across (caps, the legend sample), as their number of points and their width.
+std::vector<std::pair<int, double>> SeriesLines(const std::string& svg, const char* colour) {
+    const std::regex line(std::string(R"re(<polyline\s+stroke-width="([^"]+)"\s+stroke=")re") +
+                          colour + R"re("[^>]*points="([^"]*)")re");
+    std::vector<std::pair<int, double>> lines;
+    for (auto m = std::sregex_iterator(svg.begin(), svg.end(), line); m != std::sregex_iterator();
+         ++m) {
+        std::istringstream points((*m)[2].str());
+        std::vector<std::pair<double, double>> xy;
+        double x = 0, y = 0;
+        char comma = 0;
+        while (points >> x >> comma >> y) xy.push_back({x, y});
+        if (xy.size() >= 2 && xy[0].first != xy[1].first && xy[0].second != xy[1].second) {
+            lines.push_back({static_cast<int>(xy.size()), std::stod((*m)[1].str())});
+        }
+    }
+    return lines;
+}
+
+// The SVG device writes every character of a text as "&#xNN;".
+std::string SvgText(const std::string& svg) {
+    std::string text;
+    const std::regex character("&#x([0-9a-fA-F]+);");
+    for (auto m = std::sregex_iterator(svg.begin(), svg.end(), character);
+         m != std::sregex_iterator(); ++m) {
+        text += static_cast<char>(std::stoi((*m)[1].str(), nullptr, 16));
+    }
+    return text;
 }
 
 }  // namespace
@@ -66,6 +95,14 @@ int SeriesLines(const std::string& svg, const char* colour) {
 //     intercept 554; both: Sxy 72000, Sxx 40500 -> 1.7778, intercept 527.
 //   Group eye 2 at 180: s02 hit the wrong eye, so RT over 830 740 (N 2, SE 45), accuracy
 //     over 1 0 1; eye 1 at 0: 500 600 450 -> 516.67, SD 76.38.
+//   Within-subject CI, eye 1 (all three complete): own means 680 840 570, grand 696.67; at 0
+//     the normalised 516.67 456.67 576.67 have SD 60, so t(.975, 2) 4.3027 x 60 / sqrt(3) x
+//     sqrt(5/4) = 166.64. Eye 2 leaves s02 out (no mean at 180): own means 694 606, grand 650;
+//     at 0: 496 514, SD 12.728 -> 12.7062 x 12.728 / sqrt(2) x sqrt(5/4) = 127.85.
+//   Slope test, eye 1: slopes 2, 8/3, 4/3 -> mean 2, SD 2/3, t = 3 sqrt(3) = 5.1962, df 2,
+//     p = 1 - t / sqrt(2 + t^2) = 0.0350987 (closed form for df 2), d_z 3.
+//   Every figure of both tables was also recomputed from report-expected.csv with an awk
+//   script of its own (t quantiles and p in closed form for df 1 and 2).
 TEST_F(ReportCommand, TablesOfAGroupMatchTheWorkedAnswersByteForByte) {
     const fs::path csv = m_dir / "cells.csv";
     ASSERT_EQ(Run({"--no-plots", "--csv", csv.string(), Data("report-s01.txt"),
@@ -76,13 +113,18 @@ TEST_F(ReportCommand, TablesOfAGroupMatchTheWorkedAnswersByteForByte) {
     EXPECT_EQ(Slurp(csv), Slurp(Data("report-expected.csv")));
     EXPECT_EQ(Slurp(m_dir / "cells-slopes.csv"), Slurp(Data("report-expected-slopes.csv")));
     EXPECT_EQ(Slurp(m_dir / "cells-group.csv"), Slurp(Data("report-expected-group.csv")));
+    EXPECT_EQ(Slurp(m_dir / "cells-tests.csv"), Slurp(Data("report-expected-tests.csv")));
     EXPECT_TRUE(OutHas("3 files, 3 participants with data"));
-    // (2 + 2.6667 + 1.3333) / 3 and (1.5556 + 2.7778 + 1.4889) / 3
-    EXPECT_TRUE(OutHas("eye 1 2.0000 (N 3), eye 2 1.9407 (N 3)"));
+    EXPECT_TRUE(
+        OutHas("  eye1     3    2.0000    0.6667    0.3849    5.1962   2  0.0350987    "
+               "0.3439    3.6561    3.0000\n"))
+        << m_out;
+    EXPECT_TRUE(OutHas("eye 1 N = 3, eye 2 N = 2"));
     EXPECT_TRUE(OutHas("Trimming: none"));
 }
 
-// Eye 1 at 0 of report-trim.txt: 90 and 900 out (see StatisticsTest).
+// Eye 1 at 0 of report-trim.txt: 90 and 900 out (see StatisticsTest). A cut of 1.5 needs
+// (n - 1) / sqrt(n) > 1.5: n = 4 gives exactly 1.5, so 5; eye 2 at 180 (3 trials) is too small.
 TEST_F(ReportCommand, StatesTheTrimmingAndCountsTrimmedTrials) {
     ASSERT_EQ(Run({"--no-plots", "-o", m_dir.string(), "--min-rt", "100", "--sd-cut=1.5",
                    Data("report-trim.txt")}),
@@ -90,6 +132,10 @@ TEST_F(ReportCommand, StatesTheTrimmingAndCountsTrimmedTrials) {
     EXPECT_TRUE(
         OutHas("Trimming: correct trials under 100 ms left out; then correct trials "
                "more than 1.5 SD from their cell mean left out"));
+    EXPECT_TRUE(
+        OutHas("\n  --sd-cut 1.5 can only act on a cell of 5 or more trials ((n - 1) / "
+               "sqrt(n) > 1.5);\n  1 of 2 cells with reaction times had fewer.\n"))
+        << m_out;
     const std::string csv = Slurp(m_dir / "orvi-report.csv");
     EXPECT_NE(csv.find("\nreport-trim,1,0,6,6,1.0000,4,2,515.00,515.00,12.91,6.45\n"),
               std::string::npos)
@@ -97,26 +143,125 @@ TEST_F(ReportCommand, StatesTheTrimmingAndCountsTrimmedTrials) {
     EXPECT_FALSE(fs::exists(m_dir / "orvi-report-group.csv"));  // one participant: no group
 }
 
-TEST_F(ReportCommand, WritesPngAndSvgPlotsWithOneLinePerEye) {
-    const fs::path only1 = m_dir / "eye1-only.txt";
-    std::ofstream(only1) << "01 05 1 5  500 1 1 1 0\n02 04 1 4  590 1 1 1 0\n"
-                            "03 03 1 3  680 1 1 1 0\n";
-    ASSERT_EQ(Run({"-o", m_dir.string(), "--size", "640x480", "--plot-prefix", "rt",
-                   Data("report-s01.txt"), only1.string()}),
-              kExitOk)
-        << m_err;
-    for (const std::string name : {"rt-report-s01", "rt-eye1-only", "rt-group"}) {
+// report-pool-p1-a.txt and -p1-b.txt are one participant, p1. Eye 1 at 0 degrees pools 500
+// (file a) with 600 and 1000 (file b): mean 700, SD sqrt(70000) = 264.58; 1000 is 300 off,
+// beyond 1.1 SD = 291.03, so it is cut (in one file alone, 600 and 1000 could not be), leaving
+// mean 550, SD 70.71. Eye 1 slope (0, 550) to (45, 560): 0.2222; eye 2 (0, 650) to (180, 800).
+// In the trial table: s02 (Shift_JIS, CRLF) has three runs, a miss, an error and cancelled
+// trials; s03's swap flag 1 gives eye 1 sound2.wav; p1-b has no marker and no parameter line;
+// trim's 90 falls to --min-rt and its 900 to the cut (592 + 1.1 x 172.54 = 781.8).
+TEST_F(ReportCommand, PoolsParticipantsAndWritesEveryTrialByteForByte) {
+    const fs::path trials = m_dir / "trials.csv";
+    const fs::path here = fs::current_path();
+    fs::current_path(ORVI_TEST_DATA);  // the file column holds the paths as given
+    const int status =
+        Run({"--no-plots", "-o", m_dir.string(), "--participant", "-(p[0-9]|s0[0-9]|trim)",
+             "--min-rt", "100", "--sd-cut", "1.1", "--trials", trials.string(),
+             "report-pool-p1-a.txt", "report-pool-p2.txt", "report-pool-p1-b.txt", "report-s02.txt",
+             "report-s03.txt", "report-trim.txt"});
+    fs::current_path(here);
+    ASSERT_EQ(status, kExitOk) << m_err;
+    EXPECT_EQ(Slurp(trials), Slurp(Data("report-expected-trials.csv")));
+    const std::string cells = Slurp(m_dir / "orvi-report.csv");
+    EXPECT_NE(cells.find("\np1,1,0,3,3,1.0000,2,1,550.00,550.00,70.71,50.00\n"), std::string::npos);
+    const std::string slopes = Slurp(m_dir / "orvi-report-slopes.csv");
+    EXPECT_NE(slopes.find("\np1,1,2,0.2222,550.00\np1,2,2,0.8333,650.00\n"), std::string::npos);
+    EXPECT_TRUE(OutHas("6 files, 5 participants with data"));
+    EXPECT_TRUE(OutHas("\np1                        6      6      0         0       6 "));
+    EXPECT_TRUE(OutHas("  p1: report-pool-p1-a.txt report-pool-p1-b.txt\n"));
+}
+
+// A name the pattern does not match costs only that file; same-named files stay apart.
+TEST_F(ReportCommand, UnmatchedNamesAndSameNamedFiles) {
+    const fs::path trials = m_dir / "trials.csv";
+    EXPECT_EQ(Run({"--no-plots", "-o", m_dir.string(), "--participant", "-(s0[0-9])", "--trials",
+                   trials.string(), Data("report-s01.txt"), Data("report-trim.txt")}),
+              kExitInputProblem);
+    EXPECT_EQ(m_err,
+              Data("report-trim.txt") + ": name does not match --participant '-(s0[0-9])'\n");
+    EXPECT_TRUE(OutHas("1 participant with data"));
+    EXPECT_EQ(Slurp(trials).find("report-trim"), std::string::npos);
+
+    for (const char* folder : {"a", "b"}) {
+        fs::create_directory(m_dir / folder);
+        fs::copy_file(Data("report-s03.txt"), m_dir / folder / "s.txt");
+    }
+    const std::string a = (m_dir / "a/s.txt").string(), b = (m_dir / "b/s.txt").string();
+    EXPECT_EQ(Run({"--no-plots", "-o", m_dir.string(), a, b}), kExitOk);
+    EXPECT_TRUE(OutHas("Same file name, separate participants:\n  " + b +
+                       " is participant s_2, not the same as " + a + " (s)\n"));
+}
+
+// A participant of an earlier dataset in the folder would join this one, and an input in it
+// would be overwritten: nothing is written.
+TEST_F(ReportCommand, LeavesABidsFolderWithOtherParticipantsOrInputsAlone) {
+    const fs::path bids = m_dir / "bids";
+    fs::create_directory(bids);
+    fs::copy_file(Data("report-s03.txt"), bids / "README");
+    EXPECT_EQ(Run({"--bids", bids.string(), (bids / "README").string()}), kExitUsage);
+    EXPECT_TRUE(ErrHas("output " + (bids / "README").string() + " would overwrite the input"));
+    fs::remove(bids / "README");
+    ASSERT_EQ(
+        Run({"--no-plots", "-o", m_dir.string(), "--bids", bids.string(), Data("report-s03.txt")}),
+        kExitOk);
+    EXPECT_TRUE(fs::exists(bids / "sub-reports03/beh/sub-reports03_task-orvi_beh.tsv"));
+    EXPECT_EQ(
+        Run({"--no-plots", "-o", m_dir.string(), "--bids", bids.string(), Data("report-s01.txt")}),
+        kExitInputProblem);
+    EXPECT_EQ(m_err, bids.string() +
+                         ": holds sub-reports03, which is not among these participants' files; no "
+                         "BIDS dataset written (remove it or choose another folder)\n");
+    EXPECT_FALSE(fs::exists(bids / "sub-reports01"));
+}
+
+// gap.txt has eye 1 at 0, 45, 90 and 180 but not at 135, and no eye 2: its eye 1 line stops at
+// 90 and the point at 180 stands alone.
+TEST_F(ReportCommand, WritesPlotsInEachFormatWithBrokenLinesAndCaptions) {
+    const fs::path gap = m_dir / "gap.txt";
+    std::ofstream(gap) << "01 05 1 5  500 1 1 1 0\n02 04 1 4  590 1 1 1 0\n"
+                          "03 03 1 3  680 1 1 1 0\n04 01 1 1  860 1 1 1 0\n";
+    const std::vector<std::string> inputs = {Data("report-s01.txt"), Data("report-s03.txt"),
+                                             gap.string()};
+    std::vector<std::string> args = {"-o", m_dir.string(), "--size",     "640x480", "--plot-prefix",
+                                     "rt", "--format",     "svg,png,pdf"};
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    ASSERT_EQ(Run(args), kExitOk) << m_err;
+    const std::pair<const char*, std::vector<const char*>> plots[] = {
+        {"rt-report-s01", {"Participant report-s01", "15 correct trials", "bars: SE"}},
+        {"rt-gap", {"Participant gap", "4 correct trials"}},
+        {"rt-group",
+         {"N = 3 participants", "bars: within-subject 95% CI, eye 1 N = 2, eye 2 N = 2"}},
+    };
+    for (const auto& [name, captions] : plots) {
         SCOPED_TRACE(name);
+        const std::string stem = (m_dir / name).string();
         // PNG signature, then the IHDR chunk (length 13) with width 640 and height 480.
-        EXPECT_EQ(Slurp(m_dir / (name + ".png")).substr(0, 24),
+        EXPECT_EQ(Slurp(stem + ".png").substr(0, 24),
                   std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x02\x80\0\0\x01\xe0", 24));
-        const std::string svg = Slurp(m_dir / (name + ".svg"));
+        const std::string pdf = Slurp(stem + ".pdf");
+        EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
+        EXPECT_NE(pdf.find("/MediaBox [ 0 0 640 480 ]"), std::string::npos);
+        const std::string svg = Slurp(stem + ".svg");
         EXPECT_TRUE(std::regex_search(
             svg, std::regex(R"(<svg\s[^>]*width="640(pt)?"[^>]*height="480(pt)?")")));
         EXPECT_NE(svg.find("</svg>"), std::string::npos);
-        EXPECT_EQ(SeriesLines(svg, kEyeColours[0]), 1);
-        EXPECT_EQ(SeriesLines(svg, kEyeColours[1]), name == "rt-eye1-only" ? 0 : 1);
+        const bool gapped = std::string(name) == "rt-gap";
+        const auto eye1 = SeriesLines(svg, kEyeColours[0]);
+        ASSERT_EQ(eye1.size(), 1u);
+        EXPECT_EQ(eye1[0].first, gapped ? 3 : 5);
+        EXPECT_EQ(SeriesLines(svg, kEyeColours[1]).size(), gapped ? 0u : 1u);
+        for (const char* caption : captions) {
+            EXPECT_NE(SvgText(svg).find(caption), std::string::npos) << caption;
+        }
     }
+    // Lines grow with the plot, as the text does.
+    args[3] = "1280x960";
+    args[5] = "big";
+    args[7] = "svg";
+    ASSERT_EQ(Run(args), kExitOk) << m_err;
+    EXPECT_DOUBLE_EQ(SeriesLines(Slurp(m_dir / "big-group.svg"), kEyeColours[0])[0].second,
+                     2 * SeriesLines(Slurp(m_dir / "rt-group.svg"), kEyeColours[0])[0].second);
+    EXPECT_FALSE(fs::exists(m_dir / "big-group.png"));
 }
 
 TEST_F(ReportCommand, ReportsBadInputButEverythingUsable) {
@@ -137,7 +282,7 @@ TEST_F(ReportCommand, ReportsBadInputButEverythingUsable) {
     }
     EXPECT_TRUE(ErrHas(badLines)) << m_err;
     EXPECT_TRUE(ErrHas(missing + ": cannot open (No such file or directory)\n"));
-    EXPECT_TRUE(ErrHas(folder + ": cannot read (Is a directory)\n"));
+    EXPECT_TRUE(ErrHas(folder + ": not a regular file\n"));
     EXPECT_TRUE(OutHas("No usable trial in: " + empty));
     // s01 and the two good lines of the bad file are still reported.
     const std::string csv = Slurp(m_dir / "orvi-report.csv");
@@ -151,6 +296,106 @@ TEST_F(ReportCommand, ReportsBadInputButEverythingUsable) {
     EXPECT_EQ(m_err, plain.string() + ": not a folder\n");
 }
 
+// An output that is an input by path, by symbolic link or by hard link, including the tables
+// and plots whose names are derived: exit 2 naming both, and nothing is written.
+TEST_F(ReportCommand, OutputsNeverTakeAnInputsPlace) {
+    const std::string s01 = (m_dir / "s01.txt").string(), link = (m_dir / "link.txt").string();
+    const std::string slopes = (m_dir / "t-slopes.csv").string();
+    const std::string plot = (m_dir / "x-group.svg").string();
+    fs::copy_file(Data("report-s01.txt"), s01);
+    fs::create_hard_link(s01, link);
+    fs::create_symlink(s01, m_dir / "sym.txt");
+    fs::copy_file(Data("report-s02.txt"), slopes);
+    fs::copy_file(Data("report-s03.txt"), plot);
+    const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
+        {{"--no-plots", "--csv", s01, s01}, s01, s01},
+        {{"--no-plots", "--csv", link, s01}, link, s01 + " (a link to the same file)"},
+        {{"--no-plots", "--csv", (m_dir / "sym.txt").string(), s01},
+         (m_dir / "sym.txt").string(),
+         s01},
+        {{"--no-plots", "--csv", (m_dir / "t.csv").string(), s01, slopes}, slopes, slopes},
+        {{"-o", m_dir.string(), "--plot-prefix", "x", plot, s01}, plot, plot},
+        {{"--no-plots", "-o", m_dir.string(), "--trials", link, s01},
+         link,
+         s01 + " (a link to the same file)"},
+    };
+    for (const auto& [args, output, input] : cases) {
+        EXPECT_EQ(Run(args), kExitUsage) << output;
+        EXPECT_EQ(m_err, "orvi-report: output " + output + " would overwrite the input file " +
+                             input + "\nTry 'orvi-report --help' for more information.\n");
+        EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), {}), 5) << "nothing written";
+    }
+    EXPECT_EQ(Slurp(s01), Slurp(Data("report-s01.txt")));
+    EXPECT_EQ(Slurp(plot), Slurp(Data("report-s03.txt")));
+}
+
+// The same file twice (here by another path) is read once; a long name is not cut.
+TEST_F(ReportCommand, InputGivenTwiceCountsOnce) {
+    const std::string name(200, 's');
+    fs::copy_file(Data("report-s01.txt"), m_dir / (name + ".txt"));
+    const std::string path = (m_dir / (name + ".txt")).string();
+    const std::string again = (m_dir / "." / (name + ".txt")).string();
+    EXPECT_EQ(Run({"--no-plots", "-o", m_dir.string(), path, again}), kExitOk);
+    EXPECT_EQ(m_err, "orvi-report: warning: " + again + " is the same file as " + path +
+                         "; it is counted once\n");
+    EXPECT_TRUE(OutHas("1 file, 1 participant with data"));
+    EXPECT_TRUE(OutHas(name + "     19     16      2         1      15")) << m_out;
+}
+
+// Alike complaints after the 5th are counted; with nothing usable no table is written.
+TEST_F(ReportCommand, SummarisesRepeatedComplaintsAndWritesNothingWithoutData) {
+    const std::string ones = (m_dir / "ones.txt").string();
+    std::ofstream(ones) << "1\n1\n1\n1\n1\n1\n1\n1\n";
+    const std::string out = (m_dir / "out").string();
+    EXPECT_EQ(Run({"-o", out, ones}), kExitInputProblem);
+    std::string expected;
+    for (int line = 1; line <= 5; ++line) {
+        expected += ones + ":" + std::to_string(line) + ": trial line with 1 of 9 fields\n";
+    }
+    EXPECT_EQ(m_err, expected + "\u2026 and 3 more lines like this in " + ones + "\n");
+    EXPECT_TRUE(OutHas("\nNothing usable was read: no tables or plots written.\n"));
+    EXPECT_FALSE(fs::exists(out));
+}
+
+// A plot cut short by a full disk (here a file size limit) is an error naming it, and leaves
+// neither the cut file nor a temporary one; a device as an output is written to, and its
+// failure reported.
+TEST_F(ReportCommand, OutputsThatCannotBeWrittenWholeAreErrors) {
+    const std::string err = (m_dir / "err").string(), out = (m_dir / "out").string();
+    fs::create_directory(out);
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit limit{16384, 16384};
+        if (setrlimit(RLIMIT_FSIZE, &limit) == 0 && freopen("/dev/null", "w", stdout) &&
+            freopen(err.c_str(), "w", stderr)) {
+            execl(ORVI_REPORT_BINARY, ORVI_REPORT_BINARY, "-o", out.c_str(),
+                  Data("report-s01.txt").c_str(), static_cast<char*>(nullptr));
+        }
+        _exit(127);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitInputProblem) << status;
+    EXPECT_EQ(Slurp(err), out +
+                              "/orvi-report-report-s01.png: plot not written completely (disk "
+                              "full?)\n" +
+                              out +
+                              "/orvi-report-report-s01.svg: plot not written completely (disk "
+                              "full?)\n");
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(out)) left.insert(entry.path().filename());
+    EXPECT_EQ(left, (std::set<std::string>{"orvi-report.csv", "orvi-report-slopes.csv"}));
+
+    fs::remove_all(out);
+    fs::create_directory(out);
+    fs::create_symlink("/dev/full", fs::path(out) / "orvi-report.csv");
+    fs::create_symlink("/dev/full", fs::path(out) / "orvi-report-report-s03.png");
+    EXPECT_EQ(Run({"-o", out, Data("report-s03.txt")}), kExitInputProblem);
+    EXPECT_EQ(m_err, out + "/orvi-report.csv: cannot write (No space left on device)\n" + out +
+                         "/orvi-report-report-s03.png: plot not written completely (disk full?)\n");
+    EXPECT_TRUE(fs::is_symlink(fs::path(out) / "orvi-report.csv"));
+}
+
 TEST_F(ReportCommand, UsageErrorsExitWithTwo) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
         {{}, "no record file given"},
@@ -161,6 +406,14 @@ TEST_F(ReportCommand, UsageErrorsExitWithTwo) {
         {{"--sd-cut", "2x", "a.txt"}, "--sd-cut '2x' is not a number > 0"},
         {{"--size", "640x100", "a.txt"}, "plot size '640x100' is not WIDTHxHEIGHT"},
         {{"--plot-prefix", "a/b", "a.txt"}, "plot prefix 'a/b' must be"},
+        {{"--trials", "", "a.txt"}, "empty --trials path"},
+        {{"--participant", "(", "a.txt"}, "--participant '(' is not a regular expression"},
+        {{"--participant", "s[0-9]+", "a.txt"}, "--participant 's[0-9]+' has no capture group"},
+        {{"--bids", "d", "x/s-1.txt", "y/s_1.txt"},
+         "participants 's-1' and 's_1' give the same BIDS label 'sub-s1'"},
+        {{"--bids", "d", "__.txt"}, "participant '__' gives an empty BIDS label"},
+        {{"--format", "png,gif", "a.txt"}, "--format 'png,gif' is not a comma-separated list"},
+        {{"--format=", "a.txt"}, "--format '' is not"},
     };
     for (const auto& [args, message] : cases) {
         EXPECT_EQ(Run(args), kExitUsage) << message;
@@ -175,8 +428,9 @@ TEST_F(ReportCommand, UsageErrorsExitWithTwo) {
 TEST_F(ReportCommand, BinaryExitCodesAndStreams) {
     const std::string out = (m_dir / "out").string(), err = (m_dir / "err").string();
     auto run = [&](const std::string& args) {
-        const int raw = std::system(
-            (std::string(ORVI_REPORT_BINARY) + " " + args + " >" + out + " 2>" + err).c_str());
+        const int raw = std::system(("timeout 10 " + std::string(ORVI_REPORT_BINARY) + " " + args +
+                                     " >" + out + " 2>" + err)
+                                        .c_str());
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     };
     EXPECT_EQ(run("--version"), 0);
@@ -190,4 +444,12 @@ TEST_F(ReportCommand, BinaryExitCodesAndStreams) {
     EXPECT_EQ(run("--no-plots -o " + m_dir.string() + " " + Data("report-s03.txt")), 0);
     EXPECT_EQ(Slurp(err), "");
     EXPECT_EQ(run("--min-rt"), 2);
+
+    // Neither a FIFO nor an endless device can hold the report up.
+    const std::string fifo = (m_dir / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run("--no-plots -o " + m_dir.string() + " " + fifo + " /dev/zero"), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(Slurp(err), fifo + ": not a regular file\n/dev/zero: not a regular file\n");
 }
