@@ -37,11 +37,12 @@ awk -F'\t' '$1 == "present" && $3 == "face" { p[++n] = $2 } $1 == "onset" { o[++
 [ "$(awk -F'\t' '$1 == "present" && $3 == "blank"' "$work/trace.tsv" | wc -l)" = 3 ] ||
   e2e_fail "each trial's end is not a presented frame"
 
-# The self-check lives in the same program once it has it.
-if "$work/orvi" --help 2>/dev/null | grep -q -- --check; then
+# The self-check lives in the same program once it has it (a program without it takes --help
+# for a plain start, hence the time limit).
+if timeout 10 "$work/orvi" --help 2>/dev/null </dev/null | grep -q -- --check; then
   echo "# orvi --check"
   set +e
-  report=$(cd "$work" && ./orvi --check 2>&1)
+  report=$(cd "$work" && timeout 60 ./orvi --check 2>&1)
   rc=$?
   set -e
   [ "$rc" = 0 ] || [ "$rc" = 1 ] || e2e_fail "orvi --check exited $rc: $report"
