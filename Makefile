@@ -58,7 +58,8 @@ demo: build
 	@scripts/install-deps.sh demo
 	scripts/demo.sh $(BUILD)
 
-# Measures the built program from outside on Xvfb (photodiode and button box): a table on
+# Measures the built program from outside on Xvfb (photodiode and button box), on fake vertical
+# blanks of 60 and 144 Hz, the Present path beside the old one (BENCH_FPS picks rates): tables on
 # stdout, every trial's raw times in bench-out/. Options: make bench BENCH_ARGS="--runs 4".
 bench: deps build
 	@scripts/install-deps.sh bench

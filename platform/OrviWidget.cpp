@@ -10,9 +10,14 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
 
 #include "COrviView.h"
 #include "MonotonicClock.h"
+#include "PresentSurface.h"
 #include "QImageCanvas.h"
 #include "ViewEnums.h"
 
@@ -56,12 +61,7 @@ class PressScope {
     double m_outer;
 };
 
-bool SameScene(const SceneState& a, const SceneState& b) {
-    return a.faceMode == b.faceMode && a.redrawFace == b.redrawFace && a.viewpoint == b.viewpoint &&
-           a.feedback == b.feedback && a.trials == b.trials && a.pos == b.pos &&
-           a.eyeX[0] == b.eyeX[0] && a.eyeX[1] == b.eyeX[1] && a.eyeY[0] == b.eyeY[0] &&
-           a.eyeY[1] == b.eyeY[1] && a.eyeRadius == b.eyeRadius;
-}
+const char* const kFrameNames[] = {"face", "blank", "red", "white"};
 
 #ifdef ORVI_HAVE_XCB
 xcb_connection_t* XcbConnection() {
@@ -158,12 +158,7 @@ OrviWidget::OrviWidget(SoundDevice& sound, ExperimentPlatform& platform, FileSys
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(false);
     for (int id = 1; id <= 3; ++id)
-        m_timers[id] = std::make_unique<PreciseTimer>(
-            [this, id] {
-                const PressScope noPress(m_pressMs, -1);
-                m_view->OnTimer(id);
-            },
-            this);
+        m_timers[id] = std::make_unique<PreciseTimer>([this, id] { timerFired(id); }, this);
     m_pressClock = std::make_unique<PressClock>();
     QCoreApplication::instance()->installNativeEventFilter(m_pressClock.get());
     m_view = std::make_unique<COrviView>(*this, sound, platform, files);
@@ -177,11 +172,57 @@ OrviWidget::~OrviWidget() {
 }
 
 void OrviWidget::SetTimer(int id, int delayMs) {
-    if (id >= 1 && id <= 3) m_timers[id]->start(delayMs, InputTimeMs());
+    if (id < 1 || id > 3) return;
+    withdrawFrame(id);
+    m_timers[id]->start(delayMs, InputTimeMs());
 }
 
 void OrviWidget::KillTimer(int id) {
-    if (id >= 1 && id <= 3) m_timers[id]->stop();
+    if (id < 1 || id > 3) return;
+    withdrawFrame(id);
+    m_timers[id]->stop();
+}
+
+void OrviWidget::withdrawFrame(int id) {
+    m_timedFrames[id].active = false;
+    if (m_stagedTimer == id) m_stagedTimer = 0;
+    if (const std::uint32_t serial = std::exchange(m_timerSerial[id], 0)) {
+        if (m_present) m_present->withdraw(serial);
+        m_stimuli.erase(serial);
+    }
+}
+
+void OrviWidget::timerFired(int id) {
+    const PressScope noPress(m_pressMs, -1);
+    if (!m_timedFrames[id].active) return m_view->OnTimer(id);
+    // The old path's frame timer: show the frame now and report when it got there.
+    const TimedFrame frame = m_timedFrames[id];
+    m_timedFrames[id].active = false;
+    const bool staged = m_stagedTimer == id && m_staged &&
+                        m_staged->width() == deviceSize().width() &&
+                        m_staged->height() == deviceSize().height();
+    m_stagedTimer = 0;
+    if (staged) {
+        std::swap(m_canvas, m_staged);
+        m_canvas->takeChanges();
+        if (showServerFrame()) {
+            update();  // Qt's backing store catches up with the screen after the onset
+        } else {
+            repaint();
+            flushToDisplay();
+        }
+    } else {
+        SceneState scene = frame.scene;
+        renderIfDirty();
+        FaceRenderer::Draw(*m_canvas, scene);
+        const QRegion changes = m_canvas->takeChanges();
+        repaint(devicePixelRatioF() == 1.0 ? changes : QRegion(rect()));
+        flushToDisplay();
+    }
+    const double onsetMs = NowMs();
+    if (frame.what == FRAME_FACE) m_trace.write("onset_request", m_timers[id]->deadlineMs());
+    const PressScope shown(m_pressMs, onsetMs);
+    m_view->OnFrameShown(id, onsetMs);
 }
 
 void OrviWidget::Invalidate(bool erase) {
@@ -200,6 +241,7 @@ void OrviWidget::paintChanges() {
     renderIfDirty();
     const QRegion changes = m_canvas->takeChanges();
     if (changes.isEmpty()) return;
+    if (m_present) return present();
     if (devicePixelRatioF() == 1.0)
         repaint(changes);
     else
@@ -216,9 +258,8 @@ void OrviWidget::renderIfDirty() {
     const int w = deviceSize().width();
     const int h = deviceSize().height();
     if (m_canvas->width() != w || m_canvas->height() != h) {
-        // A new framebuffer holds nothing: the face has to be drawn whole into it.
+        // A new framebuffer holds nothing; the view sees the new size and draws it whole.
         m_canvas->resize(w, h);
-        m_view->m_bRedrawFace = 1;
         m_dirty = true;
     }
     if (!m_dirty) return;
@@ -230,6 +271,11 @@ void OrviWidget::renderIfDirty() {
 
 void OrviWidget::paintEvent(QPaintEvent* event) {
     renderIfDirty();
+    if (m_present) {
+        // Qt's own pixels never reach the screen here: the stimulus window covers them.
+        if (!m_canvas->takeChanges().isEmpty()) present();
+        return;
+    }
     QPainter painter(this);
     QImage& image = m_canvas->image();
     image.setDevicePixelRatio(devicePixelRatioF());
@@ -241,48 +287,62 @@ void OrviWidget::paintEvent(QPaintEvent* event) {
     for (const QRect& r : event->region()) painter.drawImage(r.topLeft(), image, r);
 }
 
-void OrviWidget::PaintNow() {
-    const bool staged = m_hasStaged && SameScene(m_view->Scene(), m_stagedFor) &&
-                        m_staged->width() == deviceSize().width() &&
-                        m_staged->height() == deviceSize().height();
-    m_hasStaged = false;
-    if (!staged) {
-        m_dirty = true;
-        repaint();
-        m_canvas->takeChanges();  // all sent
-        flushToDisplay();
-        return;
-    }
-    std::swap(m_canvas, m_staged);
-    m_canvas->takeChanges();
-    m_view->TakeDrawnScene(m_stagedDrawn);
-    m_dirty = false;
-    m_erase = false;
-    if (showServerFrame()) {
-        update();  // Qt's backing store catches up with the screen after the onset
-        return;
-    }
-    repaint();
-    flushToDisplay();
+std::unique_ptr<QImageCanvas> OrviWidget::drawFrame(const SceneState& scene) {
+    renderIfDirty();
+    auto canvas = std::make_unique<QImageCanvas>(*m_canvas);
+    SceneState drawn = scene;
+    FaceRenderer::Draw(*canvas, drawn);
+    canvas->takeChanges();
+    return canvas;
 }
 
-void OrviWidget::PrepareFrame(const SceneState& next, int timerId) {
-    m_hasStaged = false;
+void OrviWidget::ShowFrame(int what, const SceneState& scene) {
+    if (!m_present) {
+        SceneState drawn = scene;
+        renderIfDirty();
+        FaceRenderer::Draw(*m_canvas, drawn);
+        const QRegion changes = m_canvas->takeChanges();
+        if (isVisible()) repaint(devicePixelRatioF() == 1.0 ? changes : QRegion(rect()));
+        return;
+    }
+    std::unique_ptr<QImageCanvas> canvas = drawFrame(scene);
+    const QImage& image = canvas->image();
+    m_stimuli[m_present->showSoon(image)] = {what, 0, scene.trials + 1, std::move(canvas)};
+}
+
+void OrviWidget::SetFrameTimer(int id, int delayMs, int what, const SceneState& scene) {
+    if (id < 1 || id > 3) return;
+    withdrawFrame(id);
+    m_timers[id]->stop();
+    if (delayMs < 0) delayMs = 0;
+    if (m_present) {
+        // A frame still on its way is the starting point: the delay counts from its onset.
+        std::uint32_t before = 0;
+        for (const auto& [serial, frame] : m_stimuli)
+            if (m_present->pending(serial)) before = std::max(before, serial);
+        const double deadlineMs = InputTimeMs() + delayMs;  // before the drawing's time
+        std::unique_ptr<QImageCanvas> canvas = drawFrame(scene);
+        const QImage& image = canvas->image();
+        // Started while a frame's onset is reported: whole frames from the blank it landed on.
+        const std::uint32_t serial = before ? m_present->scheduleAfter(image, before, delayMs)
+                                     : m_shownMsc
+                                         ? m_present->scheduleAfterBlank(image, m_shownMsc, delayMs)
+                                         : m_present->schedule(image, deadlineMs);
+        if (what == FRAME_FACE && !before) m_trace.write("onset_request", deadlineMs);
+        m_stimuli[serial] = {what, id, scene.trials + 1, std::move(canvas)};
+        m_timerSerial[id] = serial;
+        return;
+    }
+    m_timedFrames[id] = {true, what, scene};
+    PreciseTimer& due = *m_timers[id];
+    due.start(delayMs, InputTimeMs());
     // Only a frame drawn whole can be drawn ahead; eyes drawn over the last frame cannot.
-    if (next.faceMode != FACE_NONE && next.redrawFace != 1) return;
-    if (timerId < 1 || timerId > 3) return;
     // Drawing and sending a frame take a few ms: not worth it when the frame is due sooner.
-    PreciseTimer& due = *m_timers[timerId];
     constexpr double kLeastAheadMs = 20;
-    if (!due.isActive() || due.deadlineMs() - NowMs() < kLeastAheadMs) return;
-    const QSize size = deviceSize();
-    if (!m_staged) m_staged = std::make_unique<QImageCanvas>(size.width(), size.height());
-    if (m_staged->width() != size.width() || m_staged->height() != size.height())
-        m_staged->resize(size.width(), size.height());
-    m_stagedFor = next;
-    m_stagedDrawn = next;
-    FaceRenderer::Draw(*m_staged, m_stagedDrawn);
-    m_hasStaged = true;
+    if (scene.faceMode != FACE_NONE && scene.redrawFace != 1) return;
+    if (due.deadlineMs() - NowMs() < kLeastAheadMs) return;
+    m_staged = drawFrame(scene);
+    m_stagedTimer = id;
     if (!uploadServerFrame()) {
         m_serverFrame.reset();
         return;
@@ -296,11 +356,112 @@ void OrviWidget::PrepareFrame(const SceneState& next, int timerId) {
     }
 }
 
+void OrviWidget::present() {
+    renderIfDirty();
+    m_canvas->takeChanges();
+    m_present->showSoon(m_canvas->image());
+}
+
+void OrviWidget::frameShown(std::uint32_t serial, double onsetMs, std::uint64_t target,
+                            std::uint64_t msc, const char* mode, bool missed) {
+    auto it = m_stimuli.find(serial);
+    if (it == m_stimuli.end()) return;  // not a stimulus
+    const int what = it->second.what, timerId = it->second.timerId, trial = it->second.trial;
+    m_stimuli.erase(it);
+    if (timerId && m_timerSerial[timerId] == serial) m_timerSerial[timerId] = 0;
+    if (timerId) {
+        // The controller first: the cue starts with the face, the trace can wait.
+        const PressScope shown(m_pressMs, onsetMs);
+        m_shownMsc = missed && std::strcmp(mode, "skip") == 0 ? 0 : msc;
+        m_view->OnFrameShown(timerId, onsetMs);
+        m_shownMsc = 0;
+    }
+    if (m_trace.enabled()) {
+        char line[160];
+        std::snprintf(line, sizeof line, "present\t%lld\t%s\t%llu\t%llu\t%s\n",
+                      std::llround(onsetMs * 1000.0), kFrameNames[what],
+                      static_cast<unsigned long long>(target), static_cast<unsigned long long>(msc),
+                      mode);
+        m_trace.writeLine(line);
+    }
+    if (missed) {
+        ++m_missedFrames;
+        std::fprintf(stderr,
+                     "orvi: trial %d: the %s frame missed its vertical blank (aimed at %llu, "
+                     "shown at %llu, %s); %d missed so far\n",
+                     trial, kFrameNames[what], static_cast<unsigned long long>(target),
+                     static_cast<unsigned long long>(msc), mode, m_missedFrames);
+        char line[96];
+        std::snprintf(line, sizeof line, "missed\t%lld\t%s\t%d\t%d\n",
+                      std::llround(onsetMs * 1000.0), kFrameNames[what], trial, m_missedFrames);
+        m_trace.writeLine(line);
+    }
+}
+
+void OrviWidget::tellDisplayPath(const std::string& path, bool vblank) {
+    if (!vblank)
+        std::fprintf(stderr,
+                     "orvi: display: %s; frames are shown as soon as they are drawn, without "
+                     "vertical-blank timing\n",
+                     path.c_str());
+    char line[256];
+    std::snprintf(line, sizeof line, "display\t%lld\t%s\t%s\n", std::llround(NowMs() * 1000.0),
+                  path.c_str(), vblank ? "vblank" : "no-vblank");
+    m_trace.writeLine(line);
+}
+
+void OrviWidget::openPresent() {
+    m_presentTried = true;
+    const char* off = std::getenv("ORVI_NO_PRESENT");
+    if (off && *off && std::strcmp(off, "0") != 0)
+        return tellDisplayPath("old path forced (ORVI_NO_PRESENT)", false);
+#ifdef ORVI_HAVE_XCB
+    if (!XcbConnection()) return tellDisplayPath("not X11", false);
+#endif
+    std::string why;
+    m_present =
+        PresentSurface::Open(static_cast<std::uint32_t>(window()->winId()), deviceArea(), why);
+    if (!m_present) return tellDisplayPath(why, false);
+    m_present->onShown = [this](const PresentSurface::Shown& s) {
+        frameShown(s.serial, s.onsetMs, s.target, s.msc, s.mode, s.missed);
+    };
+    m_present->onSent = [this](std::uint32_t serial) {
+        auto it = m_stimuli.find(serial);
+        if (it == m_stimuli.end() || !it->second.canvas) return;
+        // The frame on its way is the picture later paints draw over.
+        m_canvas = std::move(it->second.canvas);
+    };
+    m_present->onExposed = [this] { present(); };
+    m_present->setBlankCursor(m_blankCursor);
+    m_present->onFailed = [this](const std::string& reason) {
+        tellDisplayPath(reason, false);
+        m_present.release()->deleteLater();
+        m_stimuli.clear();
+        Invalidate(true);
+    };
+    tellDisplayPath("X11+Present", true);
+}
+
+void OrviWidget::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_presentTried) openPresent();
+}
+
+void OrviWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (m_present) m_present->setGeometry(deviceArea());
+}
+
+QRect OrviWidget::deviceArea() const {
+    return QRect(mapTo(window(), QPoint(0, 0)) * devicePixelRatioF(), deviceSize());
+}
+
 bool OrviWidget::uploadServerFrame() {
 #ifdef ORVI_HAVE_XCB
     xcb_connection_t* c = XcbConnection();
     if (!c || !window()->windowHandle()) return false;
     const auto window = static_cast<xcb_window_t>(this->window()->winId());
+    if (!m_staged) return false;
     const QImage& image = m_staged->image();
     const int w = image.width(), h = image.height();
     if (image.format() != QImage::Format_RGB32) return false;
@@ -388,6 +549,8 @@ void OrviWidget::ShowMessage(const std::string& text) {
 }
 
 void OrviWidget::SetBlankCursor(bool blank) {
+    m_blankCursor = blank;
+    if (m_present) m_present->setBlankCursor(blank);
     if (blank)
         setCursor(Qt::BlankCursor);
     else

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "FaceRenderer.h"
@@ -12,6 +15,7 @@
 class COrviView;
 class ExperimentPlatform;
 class FileSystem;
+class PresentSurface;
 class QImageCanvas;
 class SoundDevice;
 
@@ -31,8 +35,8 @@ class OrviWidget : public QWidget, public ViewHost {
     void SetTimer(int id, int delayMs) override;
     void KillTimer(int id) override;
     void Invalidate(bool erase) override;
-    void PaintNow() override;
-    void PrepareFrame(const SceneState& next, int timerId) override;
+    void ShowFrame(int what, const SceneState& scene) override;
+    void SetFrameTimer(int id, int delayMs, int what, const SceneState& scene) override;
     void ShowMessage(const std::string& text) override;
     void SetBlankCursor(bool blank) override;
     double NowMs() override;
@@ -48,25 +52,48 @@ class OrviWidget : public QWidget, public ViewHost {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool focusNextPrevChild(bool next) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     struct ServerFrame;
     class PressClock;
+    // A stimulus frame handed to the display and not shown yet.
+    struct Stimulus {
+        int what;
+        int timerId;  // 0: shown at once
+        int trial;
+        std::unique_ptr<QImageCanvas> canvas;
+    };
 
     QSize deviceSize() const;
+    QRect deviceArea() const;  // in the top-level window
     void renderIfDirty();
     void paintChanges();
     void flushToDisplay();
     bool uploadServerFrame();
     bool showServerFrame();
+    void timerFired(int id);
+    void withdrawFrame(int id);
+    // The scene drawn whole over a copy of the picture of record.
+    std::unique_ptr<QImageCanvas> drawFrame(const SceneState& scene);
+    void openPresent();
+    void present();
+    void frameShown(std::uint32_t serial, double onsetMs, std::uint64_t target, std::uint64_t msc,
+                    const char* mode, bool missed);
+    void tellDisplayPath(const std::string& path, bool vblank);
 
     std::unique_ptr<QImageCanvas> m_canvas;
-    // A frame drawn ahead (PrepareFrame): the scene it was asked for, what drawing handed back,
-    // and its copy in the X server when there is one.
+    // The old path's frame drawn ahead for a frame timer, and its copy in the X server.
     std::unique_ptr<QImageCanvas> m_staged;
-    SceneState m_stagedFor{};
-    SceneState m_stagedDrawn{};
-    bool m_hasStaged = false;
+    int m_stagedTimer = 0;
+    // Frame timers of the old path: what they show.
+    struct TimedFrame {
+        bool active = false;
+        int what = 0;
+        SceneState scene{};
+    };
+    TimedFrame m_timedFrames[4];
     // How long the latest shows of a staged frame took to reach the display, newest last.
     std::vector<double> m_showTimesMs;
     std::unique_ptr<ServerFrame> m_serverFrame;
@@ -75,6 +102,14 @@ class OrviWidget : public QWidget, public ViewHost {
     double m_pressMs = -1;
     std::unique_ptr<PreciseTimer> m_timers[4];
     TimingTrace m_trace;
+    // Stimulus frames on the vertical blank; null on the old path.
+    std::unique_ptr<PresentSurface> m_present;
+    bool m_presentTried = false;
+    std::map<std::uint32_t, Stimulus> m_stimuli;  // by serial
+    std::uint32_t m_timerSerial[4] = {0, 0, 0, 0};
+    int m_missedFrames = 0;
+    std::uint64_t m_shownMsc = 0;  // while a shown frame is reported: the blank it landed on
+    bool m_blankCursor = false;
     bool m_dirty = true;
     bool m_erase = false;
     bool m_changesPosted = false;

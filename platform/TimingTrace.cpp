@@ -23,3 +23,9 @@ void TimingTrace::write(const char* event, double ms) {
         std::strcmp(event, "white") == 0)
         std::fflush(m_file);
 }
+
+void TimingTrace::writeLine(const char* line) {
+    if (!m_file) return;
+    std::fputs(line, m_file);
+    std::fflush(m_file);
+}

@@ -16,6 +16,8 @@ class TimingTrace {
 
     bool enabled() const { return m_file != nullptr; }
     void write(const char* event, double ms);
+    // A whole line of other fields, newline included; flushed at once (it is rare or late).
+    void writeLine(const char* line);
 
   private:
     std::FILE* m_file = nullptr;

@@ -102,8 +102,8 @@ void COrviView::OnDemoBlink() {
         m_nFaceMode = FACE_EYE1_RED;
     }
     PlayCue(m_nTargetEye);
-    m_host.Invalidate(false);
-    m_host.SetTimer(TIMER_RED_END, kFirstRedPhaseMs);
+    ShowStimulus(FRAME_RED);
+    m_host.SetFrameTimer(TIMER_RED_END, kFirstRedPhaseMs, FRAME_WHITE, SceneWith(FACE_PLAIN));
 }
 
 void COrviView::OnDemoSound() {
@@ -116,20 +116,29 @@ void COrviView::OnDemoSound() {
 
 void COrviView::OnTimer(int id) {
     m_host.KillTimer(id);
+    Advance(id, m_host.NowMs());
+}
+
+void COrviView::OnFrameShown(int id, double onsetMs) { Advance(id, onsetMs); }
+
+void COrviView::Advance(int id, double shownMs) {
+    const int redMode = m_nTargetEye != 0 ? FACE_EYE1_RED : FACE_EYE0_RED;
     switch (id) {
         case TIMER_RED_END:
             if (m_nState != STATE_BLINK_DEMO) return UnexpectedTimer(id);
             m_nFaceMode = FACE_PLAIN;
-            m_host.Trace("white", m_host.NowMs());
-            m_host.SetTimer(TIMER_WHITE_END, NonNegative(m_experiment.m_nBlinkWhite));
-            m_host.Invalidate(false);
+            TakeDrawn(Scene());
+            m_host.Trace("white", shownMs);
+            m_host.SetFrameTimer(TIMER_WHITE_END, NonNegative(m_experiment.m_nBlinkWhite),
+                                 FRAME_RED, SceneWith(redMode));
             return;
         case TIMER_WHITE_END:
             if (m_nState != STATE_BLINK_DEMO) return UnexpectedTimer(id);
-            m_nFaceMode = m_nTargetEye != 0 ? FACE_EYE1_RED : FACE_EYE0_RED;
-            m_host.Trace("red", m_host.NowMs());
-            m_host.SetTimer(TIMER_RED_END, NonNegative(m_experiment.m_nBlinkRed));
-            m_host.Invalidate(false);
+            m_nFaceMode = redMode;
+            TakeDrawn(Scene());
+            m_host.Trace("red", shownMs);
+            m_host.SetFrameTimer(TIMER_RED_END, NonNegative(m_experiment.m_nBlinkRed), FRAME_WHITE,
+                                 SceneWith(FACE_PLAIN));
             return;
         case TIMER_TRIAL:
             if (m_nState == STATE_WAIT_BEEP) {
@@ -137,22 +146,20 @@ void COrviView::OnTimer(int id) {
                 m_sound.beep(kBeepFrequencyHz, NonNegative(m_experiment.m_nBeepLength));
                 m_host.Trace("beep_end", m_host.NowMs());
                 m_nState = STATE_WAIT_FACE;
-                m_host.SetTimer(TIMER_TRIAL, NonNegative(m_experiment.m_nFaceDelay));
-                // The onset frame is known from here on: announcing it lets the host draw it
-                // during the face delay, so that the onset only has to show it.
-                SceneState onset = Scene();
-                onset.faceMode = FACE_PLAIN;
+                // Handed now, the face can be drawn during the face delay and only has to be
+                // shown at the onset.
+                SceneState onset = SceneWith(FACE_PLAIN);
                 onset.redrawFace = 1;
-                m_host.PrepareFrame(onset, TIMER_TRIAL);
+                m_host.SetFrameTimer(TIMER_TRIAL, NonNegative(m_experiment.m_nFaceDelay),
+                                     FRAME_FACE, onset);
             } else if (m_nState == STATE_WAIT_FACE) {
                 m_nFaceMode = FACE_PLAIN;
                 m_bRedrawFace = 1;
+                TakeDrawn(Scene());
                 PlayCue(m_nTargetEye);
                 m_nState = STATE_WAIT_RESPONSE;
-                m_host.Trace("onset_request", m_host.NowMs());
-                // The onset is the moment the face frame reached the display, not the request.
-                m_host.PaintNow();
-                m_clkOnset = m_host.NowMs();
+                // The reaction time counts from the moment the face reached the display.
+                m_clkOnset = shownMs;
                 m_host.Trace("onset", m_clkOnset);
             } else {
                 UnexpectedTimer(id);
@@ -219,7 +226,7 @@ void COrviView::FinishTrial() {
     m_nState = STATE_IDLE;
     if (m_experiment.AdvanceSchedule() <= 0) m_nState = STATE_FINISHED;
     m_nFaceMode = FACE_NONE;
-    m_host.Invalidate(false);
+    ShowStimulus(FRAME_BLANK);
 }
 
 int COrviView::OnMciNotify(int code) {
@@ -265,7 +272,21 @@ SceneState COrviView::Scene() const {
     return scene;
 }
 
-void COrviView::TakeDrawnScene(const SceneState& drawn) {
+SceneState COrviView::SceneWith(int faceMode) const {
+    SceneState scene = Scene();
+    scene.faceMode = faceMode;
+    return scene;
+}
+
+void COrviView::ShowStimulus(int what) {
+    const SceneState scene = Scene();
+    m_host.ShowFrame(what, scene);
+    TakeDrawn(scene);
+}
+
+void COrviView::TakeDrawn(const SceneState& scene) {
+    SceneState drawn = scene;
+    FaceRenderer::Settle(m_viewWidth, m_viewHeight, drawn);
     m_bRedrawFace = drawn.redrawFace;
     for (int eye = 0; eye < 2; ++eye) {
         m_nEyeX[eye] = drawn.eyeX[eye];
@@ -275,7 +296,11 @@ void COrviView::TakeDrawnScene(const SceneState& drawn) {
 }
 
 void COrviView::DrawScene(Canvas& canvas) {
+    // A view of another size holds nothing of the face drawn before.
+    if (canvas.width() != m_viewWidth || canvas.height() != m_viewHeight) m_bRedrawFace = 1;
+    m_viewWidth = canvas.width();
+    m_viewHeight = canvas.height();
     SceneState scene = Scene();
     FaceRenderer::Draw(canvas, scene);
-    TakeDrawnScene(scene);
+    TakeDrawn(scene);
 }

@@ -29,6 +29,8 @@ class COrviView {
     void OnRedrawFace();
 
     void OnTimer(int id);
+    // A frame handed with SetFrameTimer(id, ...) is on the display since onsetMs.
+    void OnFrameShown(int id, double onsetMs);
     // Left-button press at (x, y) in device pixels of the view.
     void OnLButtonDown(int x, int y);
     // Completion report of the cue device.
@@ -37,10 +39,8 @@ class COrviView {
     bool OnSetCursor();
 
     void DrawScene(Canvas& canvas);
-    // DrawScene in two halves, for a host that draws a frame ahead: what a paint would draw
-    // now, and taking back what a drawn scene hands back (eye places, face drawn).
+    // What a paint would draw now.
     SceneState Scene() const;
-    void TakeDrawnScene(const SceneState& drawn);
 
     // Cues.
     void OpenCues();
@@ -64,6 +64,14 @@ class COrviView {
     double m_clkResponse;  // monotonic ms at the response press; 0 outside a trial
 
   private:
+    // The timer's work; shownMs is when the frame it brings reached the display.
+    void Advance(int id, double shownMs);
+    // Hands the host the scene as it is now, to show at once as frame `what`.
+    void ShowStimulus(int what);
+    // The scene with another face mode, as the next frame of the blink practice.
+    SceneState SceneWith(int faceMode) const;
+    // Takes what a drawn scene leaves behind: the face counts as drawn, the eyes placed.
+    void TakeDrawn(const SceneState& drawn);
     void FinishTrial();
     void ResetViewpointForDemo();
     bool HitsEye(int eye, int x, int y) const;
@@ -71,4 +79,6 @@ class COrviView {
 
     ViewHost& m_host;
     SoundDevice& m_sound;
+    // The size of the view at the latest paint: frames the host draws come out at this size.
+    int m_viewWidth = 0, m_viewHeight = 0;
 };

@@ -60,6 +60,12 @@ void FaceRenderer::PlaceEyes(int width, int height, int viewpoint, SceneState& s
     }
 }
 
+void FaceRenderer::Settle(int width, int height, SceneState& s) {
+    if (s.faceMode == FACE_NONE) return;
+    if (s.redrawFace == 1) s.redrawFace = 0;
+    PlaceEyes(width, height, s.viewpoint, s);
+}
+
 PixelPoint FaceRenderer::ToPixel(int width, int height, double u, double v) {
     const FaceSquare sq = SquareFor(width, height);
     return {sq.X(u), sq.Y(v)};
@@ -83,10 +89,7 @@ void FaceRenderer::Draw(Canvas& canvas, SceneState& s) {
         const FaceSquare sq = SquareFor(w, h);
         const FaceGeometry& g = kFaceGeometry[s.viewpoint];
 
-        if (s.redrawFace == 1) {
-            DrawWholeFace(canvas, sq, g);
-            s.redrawFace = 0;
-        }
+        if (s.redrawFace == 1) DrawWholeFace(canvas, sq, g);
 
         const int redEye = s.faceMode == FACE_EYE0_RED ? 0 : s.faceMode == FACE_EYE1_RED ? 1 : -1;
         for (int i = 0; i < 2; ++i) {
@@ -94,7 +97,7 @@ void FaceRenderer::Draw(Canvas& canvas, SceneState& s) {
             canvas.ellipse(sq.X(e.left), sq.Y(e.top), sq.X(e.right), sq.Y(e.bottom),
                            i == redEye ? kRed : kWhite, kPenWidth);
         }
-        PlaceEyes(w, h, s.viewpoint, s);
+        Settle(w, h, s);
     }
 
     canvas.rectangle(w - 185, h - 25, w, h, kWhite);

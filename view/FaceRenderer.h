@@ -29,6 +29,10 @@ class FaceRenderer {
     // Paints the grey background or the face of s.viewpoint, then the status box.
     static void Draw(Canvas& canvas, SceneState& s);
 
+    // What Draw on a width x height canvas leaves in s: the face counts as drawn, the eyes
+    // placed. For a scene another party draws.
+    static void Settle(int width, int height, SceneState& s);
+
     // Eye centres and radius of a viewpoint on a width x height view, as a paint leaves them.
     static void PlaceEyes(int width, int height, int viewpoint, SceneState& s);
     // The pixel of unit-square point (u, v) in the face square of a width x height view.

@@ -19,13 +19,19 @@ class ViewHost {
     // Asks for a paint of the whole view later; erase clears the background first.
     virtual void Invalidate(bool erase) = 0;
 
-    // Paints now and returns once the frame has been handed to the display.
-    virtual void PaintNow() = 0;
+    // Stimulus frames (`what` is FRAME_*). The host shows `scene` whole, drawn ahead where it
+    // can, on the display's own schedule where the display has one: the first vertical blank
+    // at or after the frame's deadline. Nothing of the frame comes back into the controller;
+    // only what happened does (COrviView::OnFrameShown).
 
-    // Optional: when timer `timerId` fires, PaintNow is to show `next`. A host may draw the
-    // frame ahead of time, and fire the timer early by the time a frame takes to reach the
-    // display, so that it arrives on time. PaintNow still paints whatever the scene is by then.
-    virtual void PrepareFrame(const SceneState& /*next*/, int /*timerId*/) {}
+    // Shows `scene` as soon as the display can.
+    virtual void ShowFrame(int what, const SceneState& scene) = 0;
+
+    // Shows `scene` delayMs from now, like SetTimer(id, delayMs), and calls
+    // COrviView::OnFrameShown(id, onsetMs) once it is on the display, instead of OnTimer(id).
+    // A frame handed earlier and still on its way is this one's starting point: the delay then
+    // counts from that frame's onset. KillTimer(id) withdraws the frame.
+    virtual void SetFrameTimer(int id, int delayMs, int what, const SceneState& scene) = 0;
 
     // Modal information box with an OK button; timers and sound notifications keep running.
     virtual void ShowMessage(const std::string& text) = 0;
@@ -36,8 +42,9 @@ class ViewHost {
     virtual double NowMs() = 0;
 
     // While a key or button press is being handled: when it reached the program, on the NowMs
-    // clock, which can be a good part of a millisecond before its handler runs. NowMs() when
-    // that is not known or no press is being handled.
+    // clock, which can be a good part of a millisecond before its handler runs; while a shown
+    // frame is being reported, its onset. NowMs() when that is not known or nothing is being
+    // handled.
     virtual double InputTimeMs() { return NowMs(); }
 
     // Optional timing audit: one named event at a clock reading. Never affects the experiment.

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "COrviView.h"
+#include "FaceRenderer.h"
 #include "PosixFileSystem.h"
 #include "ViewEnums.h"
 #include "ViewFakes.h"
@@ -120,12 +121,13 @@ TEST_F(TrialControllerTest, RoadOfOneTrialTimesBeepFaceAndReactionFromTheDisplay
     const double beepEnd = host.now;  // the face delay counts from the beep's end
     EXPECT_EQ(host.timers.at(TIMER_TRIAL), beepEnd + 700);
 
-    host.paintCostMs = 6.5;
+    host.frameLagMs = 6.5;
     host.advance(700);
     EXPECT_EQ(view->m_nState, STATE_WAIT_RESPONSE);
     EXPECT_EQ(sound.last(), Play(view->CueIndex(eye)));
-    EXPECT_EQ(host.syncPaints, 1);
-    EXPECT_DOUBLE_EQ(view->m_clkOnset, beepEnd + 700 + 6.5) << "onset read after the paint";
+    ASSERT_EQ(host.frames.size(), 1u);
+    EXPECT_EQ(host.frames[0].what, FRAME_FACE);
+    EXPECT_DOUBLE_EQ(view->m_clkOnset, beepEnd + 700 + 6.5) << "onset: the frame on the display";
 
     host.now += 532.25;
     clickEye(eye);
@@ -139,8 +141,12 @@ TEST_F(TrialControllerTest, RoadOfOneTrialTimesBeepFaceAndReactionFromTheDisplay
     std::snprintf(expected, sizeof expected, "01 %02d %d %d  532 %d 1 1 0", eye * 8 + viewpoint + 1,
                   eye + 1, viewpoint + 1, eye + 1);
     EXPECT_EQ(TrialLines(record), std::vector<std::string>{expected});
-    host.paint();
-    EXPECT_EQ(host.canvas.lastText, "[02/02/16] OK");
+    ASSERT_EQ(host.frames.size(), 2u);
+    EXPECT_EQ(host.frames[1].what, FRAME_BLANK);
+    EXPECT_EQ(host.frames[1].scene.faceMode, FACE_NONE);
+    EXPECT_EQ(FaceRenderer::StatusText(host.frames[1].scene.trials, host.frames[1].scene.pos,
+                                       host.frames[1].scene.feedback),
+              "[02/02/16] OK");
 }
 
 TEST_F(TrialControllerTest, PressesOnTheOtherEyeAndOutsideTheEyesAreOkAndNg) {
@@ -256,6 +262,11 @@ TEST_F(TrialControllerTest, BlinkDemoFirstRedIsFixedThenAlternatesWithTheSetting
         {TIMER_RED_END, 500}, {TIMER_WHITE_END, 300}, {TIMER_RED_END, 700}, {TIMER_WHITE_END, 300}};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(host.started.back(), phases[i]);
+        // Each phase hands over the next one's frame: red at once, then white, red, ...
+        ASSERT_EQ(host.frames.size(), i + 2u);
+        EXPECT_EQ(host.frames[i].what, i % 2 ? FRAME_WHITE : FRAME_RED);
+        EXPECT_EQ(host.frames[i].scene.faceMode, i % 2 ? FACE_PLAIN : red);
+        EXPECT_EQ(host.frames[i + 1].timerId, phases[i].first);
         EXPECT_EQ(view->m_nFaceMode, i % 2 ? FACE_PLAIN : red);
         host.advance(phases[i].second - 1);
         EXPECT_EQ(view->m_nFaceMode, i % 2 ? FACE_PLAIN : red) << "phase " << i << " ended early";

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "COrviView.h"
 #include "Canvas.h"
 #include "ExperimentPlatform.h"
+#include "FaceRenderer.h"
 #include "SoundDevice.h"
 #include "ViewHost.h"
 
@@ -97,8 +99,16 @@ class ClockedHost : public ViewHost {
     double now = 1000.0;
     std::map<int, double> timers;              // id -> due time
     std::vector<std::pair<int, int>> started;  // (id, delay) in order
-    int invalidates = 0, erases = 0, syncPaints = 0;
-    double paintCostMs = 0.0;  // how long a synchronous paint takes to reach the display
+    int invalidates = 0, erases = 0;
+    // Every stimulus frame handed over, in order; timerId 0 for one shown at once.
+    struct Frame {
+        int what;
+        SceneState scene;
+        int timerId;
+    };
+    std::vector<Frame> frames;
+    std::set<int> frameTimers;  // timers that bring a frame
+    double frameLagMs = 0.0;    // from a frame's deadline to its onset on the display
     std::vector<std::string> messages;
     bool blankCursor = false, dirty = false;
     COrviView* view = nullptr;
@@ -107,18 +117,24 @@ class ClockedHost : public ViewHost {
     void SetTimer(int id, int delayMs) override {
         timers[id] = now + delayMs;
         started.emplace_back(id, delayMs);
+        frameTimers.erase(id);
     }
-    void KillTimer(int id) override { timers.erase(id); }
+    void KillTimer(int id) override {
+        timers.erase(id);
+        frameTimers.erase(id);
+    }
     void Invalidate(bool erase) override {
         ++invalidates;
         erases += erase;
         dirty = true;
     }
-    void PaintNow() override {
-        ++syncPaints;
-        now += paintCostMs;
-        dirty = true;
-        paint();
+    void ShowFrame(int what, const SceneState& scene) override {
+        frames.push_back({what, scene, 0});
+    }
+    void SetFrameTimer(int id, int delayMs, int what, const SceneState& scene) override {
+        SetTimer(id, delayMs);
+        frameTimers.insert(id);
+        frames.push_back({what, scene, id});
     }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     void SetBlankCursor(bool blank) override { blankCursor = blank; }
@@ -136,7 +152,14 @@ class ClockedHost : public ViewHost {
                 next = it;
         if (next == timers.end()) return false;
         if (next->second > now) now = next->second;
-        view->OnTimer(next->first);
+        const int id = next->first;
+        timers.erase(next);
+        if (frameTimers.erase(id)) {
+            now += frameLagMs;
+            view->OnFrameShown(id, now);
+        } else {
+            view->OnTimer(id);
+        }
         paint();
         return true;
     }

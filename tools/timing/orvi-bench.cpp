@@ -319,14 +319,21 @@ Summary Summarise(std::vector<double> v) {
 struct TraceEvent {
     std::string name;
     double ms;
+    std::vector<std::string> more;  // a present line's what, target_msc, msc, mode
 };
 
 std::vector<TraceEvent> ReadTrace(const std::string& path) {
     std::vector<TraceEvent> events;
     std::ifstream in(path);
-    std::string name;
-    long long us;
-    while (in >> name >> us) events.push_back({name, static_cast<double>(us) / 1000.0});
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        TraceEvent e;
+        long long us;
+        if (!(fields >> e.name >> us)) continue;
+        e.ms = static_cast<double>(us) / 1000.0;
+        for (std::string f; fields >> f;) e.more.push_back(f);
+        events.push_back(std::move(e));
+    }
     return events;
 }
 
@@ -504,6 +511,7 @@ struct Options {
     unsigned seed = 0;
     int blinkPhases = 17;
     double pollUs = 100;
+    double fps = 60;  // the X server's (fake) refresh rate
 };
 
 struct Trial {
@@ -517,6 +525,9 @@ struct Trial {
     double start = NAN, beepStart = NAN, beepEnd = NAN, onsetRequest = NAN, onset = NAN,
            click = NAN;
     double recordRt = NAN;
+    // The face's present line: the blank it was aimed at, the one it landed on, the mode.
+    long long target = -1, msc = -1;
+    std::string mode;
     // From the sound capture.
     double beepFrames = NAN, beepHz = NAN;
 };
@@ -735,6 +746,11 @@ void Bench::Analyse() {
         if (e.name == "onset_request") cur->onsetRequest = e.ms;
         if (e.name == "onset") cur->onset = e.ms;
         if (e.name == "click") cur->click = e.ms;
+        if (e.name == "present" && e.more.size() == 4 && e.more[0] == "face") {
+            cur->target = std::atoll(e.more[1].c_str());
+            cur->msc = std::atoll(e.more[2].c_str());
+            cur->mode = e.more[3];
+        }
     }
     if (k != m_trials.size())
         std::fprintf(stderr, "warning: %zu trials in the trace, %zu run\n", k, m_trials.size());
@@ -789,7 +805,14 @@ void Bench::Analyse() {
         beepLen.push_back(t.beepFrames - std::round(m_beepLength * kRate / 1000.0));
         beepHz.push_back(t.beepHz);
     }
-    std::vector<double> blinkFirst, blinkWhite, blinkRed, blinkAll, traceBlink;
+    std::vector<double> onTarget, faceMissed;
+    for (const Trial& t : m_trials) {
+        if (t.target < 0) continue;  // the old path has no present lines
+        onTarget.push_back(t.msc == t.target);
+        faceMissed.push_back(t.msc > t.target || t.mode == "skip");
+    }
+    const double periodMs = 1000.0 / m_opt.fps;
+    std::vector<double> blinkFirst, blinkWhite, blinkRed, blinkAll, traceBlink, blinkFrames;
     for (std::size_t i = 0; i + 1 < m_blink.size(); ++i) {
         if (m_blink[i + 1].run != m_blink[i].run) continue;
         const bool first = i == 0 || m_blink[i - 1].run != m_blink[i].run;
@@ -798,6 +821,7 @@ void Bench::Analyse() {
         const double err = d - want;
         (first ? blinkFirst : m_blink[i].red ? blinkRed : blinkWhite).push_back(err);
         blinkAll.push_back(err);
+        blinkFrames.push_back(std::round(d / periodMs) - std::ceil(want / periodMs - 1e-6));
     }
     // From the controller's phase change (trace) to the probe seeing it: the paint's latency.
     std::vector<double> blinkPaint;
@@ -823,18 +847,25 @@ void Bench::Analyse() {
 
     std::vector<Row> rows = {
         {"RT error, trace: click - onset - D", "ms", Summarise(rtTrace),
-         "|mean| <= 1.0, SD <= 0.3"},
+         "|mean| <= 0.4, SD <= 0.15"},
         {"RT error, record file: RT (whole ms) - D", "ms", Summarise(rtRecord), ""},
         {"RT error, old order: click - onset_request - D", "ms", Summarise(rtOld), "(comparison)"},
         {"onset schedule error: seen - Enter - schedule", "ms", Summarise(onsetErr),
          "median <= 0.5, max <= 2"},
         {"  Enter sent -> start handled", "ms", Summarise(keyLatency), ""},
         {"  beep wall time - beep length", "ms", Summarise(beepWall), ""},
-        {"  onset_request -> onset (paint + X round trip)", "ms", Summarise(paint), ""},
-        {"  onset -> face seen by the probe", "ms", Summarise(seenAfterOnset), ""},
+        {"face on its target blank (present line msc == target)", "1/0", Summarise(onTarget),
+         "all 1"},
+        {"face missed or skipped", "1/0", Summarise(faceMissed), "all 0"},
+        {"  onset - deadline (Present: ust - D; old: paint + round trip)", "ms", Summarise(paint),
+         ""},
+        {"  face seen by the probe - onset (ust)", "ms", Summarise(seenAfterOnset),
+         "median <= 0.2, max <= 1"},
         {"  click sent -> click read", "ms", Summarise(clickLatency), ""},
         {"  probe poll interval at the onset", "ms", Summarise(pollGap), ""},
         {"blink phase error, every phase", "ms", Summarise(blinkAll), "median <= 0.5"},
+        {"blink phase in frames - frames its setting rounds up to", "frames",
+         Summarise(blinkFrames), "all 0"},
         {"  first red phase (500 ms)", "ms", Summarise(blinkFirst), ""},
         {"  white phases", "ms", Summarise(blinkWhite), ""},
         {"  red phases", "ms", Summarise(blinkRed), ""},
@@ -857,14 +888,15 @@ void Bench::Analyse() {
         std::fprintf(f,
                      "run\ttrial\tviewpoint\tD_ms\tenter_sent\tface_unseen\tface_seen\tclick_sent\t"
                      "start\tbeep_start\tbeep_end\tonset_request\tonset\tclick\trecord_rt_ms\t"
-                     "beep_frames\tbeep_hz\n");
+                     "beep_frames\tbeep_hz\tface_target_msc\tface_msc\tface_mode\n");
         for (const Trial& t : m_trials)
             std::fprintf(f,
                          "%d\t%d\t%d\t%.3f\t%.3f\t%.3f\t%.3f\t%.3f\t%.3f\t%.3f\t%.3f\t%.3f\t%.3f\t"
-                         "%.3f\t%.0f\t%.2f\t%.4f\n",
+                         "%.3f\t%.0f\t%.2f\t%.4f\t%lld\t%lld\t%s\n",
                          t.run, t.index, t.viewpoint, t.delay, t.enterSent, t.faceUnseen,
                          t.faceSeen, t.clickSent, t.start, t.beepStart, t.beepEnd, t.onsetRequest,
-                         t.onset, t.click, t.recordRt, t.beepFrames, t.beepHz);
+                         t.onset, t.click, t.recordRt, t.beepFrames, t.beepHz, t.target, t.msc,
+                         t.mode.empty() ? "-" : t.mode.c_str());
         std::fclose(f);
     }
     if (std::FILE* f = std::fopen((m_opt.out + "/blink.tsv").c_str(), "w")) {
@@ -894,7 +926,7 @@ void Bench::Analyse() {
 int Usage() {
     std::fprintf(stderr,
                  "usage: orvi-bench --orvi-dir DIR --fb XVFB_SCREEN_FILE [--runs N] [--out DIR] "
-                 "[--seed S] [--blink-phases N] [--poll-us US]\n");
+                 "[--seed S] [--blink-phases N] [--poll-us US] [--fps HZ]\n");
     return 2;
 }
 
@@ -917,6 +949,8 @@ int main(int argc, char** argv) {
             o.seed = static_cast<unsigned>(std::strtoul(v.c_str(), nullptr, 10));
         else if (k == "--blink-phases")
             o.blinkPhases = std::max(2, std::atoi(v.c_str()));
+        else if (k == "--fps")
+            o.fps = std::max(1.0, std::atof(v.c_str()));
         else if (k == "--poll-us")
             o.pollUs = std::max(0.0, std::atof(v.c_str()));
         else

@@ -22,8 +22,6 @@ fb=$(mktemp -d /dev/shm/orvi-bench.XXXXXX 2>/dev/null) || { fb=$work/fb; mkdir "
 . "$root/tools/participant.sh"
 cleanup() {
   stop_display
-  mkdir -p "$out"
-  cp "$work/orvi/orvi.log" "$work/orvi/trace.tsv" "$work/orvi"/run*.txt "$out/" 2>/dev/null || true
   rm -rf "$work" "$fb"
 }
 trap cleanup EXIT
@@ -35,8 +33,24 @@ cp "$root/assets/sound1.wav" "$root/assets/sound2.wav" "$work/orvi/"
 printf '100\n100\n100\n150\n200\n1\n' >"$work/orvi/orvi.ini"
 
 export XDG_RUNTIME_DIR="$work/xdg"
-start_display 1024x768x24 -fbdir "$fb"
-
+status=0
+# On a fake vertical blank of each rate, the Present path and, side by side in the same run,
+# the old path it replaces (ORVI_NO_PRESENT forces it). BENCH_FPS picks the rates.
 echo "orvi-bench on $(nproc) CPUs ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')), Xvfb $(dpkg-query -W -f='${Version}' xvfb 2>/dev/null || echo '?') 1024x768x24, load $(cut -d' ' -f1-3 /proc/loadavg)"
-"$build/orvi-bench" --orvi-dir "$work/orvi" --fb "$fb/Xvfb_screen0" --out "$out" "$@"
-echo "raw times: $out/ (trials.tsv, blink.tsv, audio.tsv, summary.tsv; orvi's trace and records)"
+for fps in ${BENCH_FPS:-60 144}; do
+  start_display 1024x768x24 -fbdir "$fb" -fakescreenfps "$fps"
+  for path in present old; do
+    echo
+    echo "== $fps Hz, $path path"
+    rm -f "$work/orvi"/run*.txt "$work/orvi/trace.tsv"
+    mkdir -p "$out/$fps-$path"
+    if [ "$path" = old ]; then export ORVI_NO_PRESENT=1; else unset ORVI_NO_PRESENT; fi
+    "$build/orvi-bench" --orvi-dir "$work/orvi" --fb "$fb/Xvfb_screen0" --out "$out/$fps-$path" \
+      --fps "$fps" "$@" || status=1
+    cp "$work/orvi/orvi.log" "$work/orvi/trace.tsv" "$work/orvi"/run*.txt "$out/$fps-$path/" 2>/dev/null || true
+  done
+  unset ORVI_NO_PRESENT
+  stop_display
+done
+echo "raw times: $out/<fps>-<path>/ (trials.tsv, blink.tsv, audio.tsv, summary.tsv; orvi's trace and records)"
+exit $status

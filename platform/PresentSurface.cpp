@@ -1,0 +1,576 @@
+#include "PresentSurface.h"
+
+#include <QImage>
+#include <QSocketNotifier>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "MonotonicClock.h"
+#include "PreciseTimer.h"
+
+#ifdef ORVI_HAVE_XCB
+#include <xcb/present.h>
+#include <xcb/randr.h>
+#include <xcb/xcb.h>
+
+namespace {
+
+constexpr std::uint32_t kClockSerial = 0xfffffff0u;  // the "now" notification of the clock check
+constexpr std::uint32_t kBlankSerial = 0xfffffff1u;  // notifications that learn the grid
+constexpr double kMarginUs = 2000;                   // a request's least lead on its blank
+constexpr std::size_t kMostPixmaps = 8;
+
+double NowUs() { return MonotonicClock::NowMs() * 1000.0; }
+
+bool HasExtension(xcb_connection_t* c, const char* name) {
+    xcb_query_extension_reply_t* reply = xcb_query_extension_reply(
+        c, xcb_query_extension(c, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+    const bool present = reply && reply->present;
+    std::free(reply);
+    return present;
+}
+
+}  // namespace
+
+struct PresentSurface::Connection {
+    xcb_connection_t* c = nullptr;
+    xcb_window_t window = 0;
+    xcb_gcontext_t gc = 0;
+    xcb_cursor_t blankCursor = 0;
+    std::uint8_t depth = 0;
+    std::uint8_t opcode = 0;  // the Present extension's
+    struct Pixmap {
+        xcb_pixmap_t id;
+        int width, height;
+        // Xvfb sends IdleNotify as soon as a copy is queued, yet reads the pixmap at the
+        // blank: a pixmap is free again only once its present has completed and gone idle.
+        bool awaitingComplete, awaitingIdle;
+        bool busy() const { return awaitingComplete || awaitingIdle; }
+    };
+    std::vector<Pixmap> pixmaps;
+    ~Connection() {
+        if (!c) return;
+        for (const Pixmap& p : pixmaps) xcb_free_pixmap(c, p.id);
+        if (gc) xcb_free_gc(c, gc);
+        xcb_disconnect(c);
+    }
+};
+
+struct PresentSurface::Frame {
+    std::uint32_t serial;
+    std::uint32_t pixmap;       // its pixmap in the server
+    double deadlineUs;          // NaN until the frame it follows has landed
+    std::uint32_t after;        // that frame; 0: none
+    double delayUs;             // from that frame's onset
+    std::uint64_t baseMsc = 0;  // the blank that frame landed on
+    bool soon;                  // as soon as the display can
+    bool sent = false;
+    bool withdrawn = false;
+    std::uint64_t target = 0;
+};
+
+std::string PresentSurface::Probe(void* connection) {
+    auto* c = static_cast<xcb_connection_t*>(connection);
+    if (HasExtension(c, "XWAYLAND")) return "XWayland";
+    if (!HasExtension(c, "Present")) return "X11 without Present";
+    return "X11+Present";
+}
+
+double PresentSurface::RandrPeriodUs(void* connection, std::uint32_t root) {
+    auto* c = static_cast<xcb_connection_t*>(connection);
+    double period = 0;
+    // The mode's dot clock gives the period exactly where the driver knows it (not on Xvfb).
+    xcb_randr_get_screen_resources_current_reply_t* res =
+        xcb_randr_get_screen_resources_current_reply(
+            c, xcb_randr_get_screen_resources_current(c, root), nullptr);
+    if (!res) return 0;
+    const xcb_randr_crtc_t* crtcs = xcb_randr_get_screen_resources_current_crtcs(res);
+    const xcb_randr_mode_info_t* modes = xcb_randr_get_screen_resources_current_modes(res);
+    const int nModes = xcb_randr_get_screen_resources_current_modes_length(res);
+    for (int i = 0; i < xcb_randr_get_screen_resources_current_crtcs_length(res) && !period; ++i) {
+        xcb_randr_get_crtc_info_reply_t* crtc = xcb_randr_get_crtc_info_reply(
+            c, xcb_randr_get_crtc_info(c, crtcs[i], res->config_timestamp), nullptr);
+        if (!crtc) continue;
+        for (int m = 0; m < nModes && !period; ++m)
+            if (modes[m].id == crtc->mode && modes[m].dot_clock && modes[m].htotal &&
+                modes[m].vtotal)
+                period = 1e6 * modes[m].htotal * modes[m].vtotal / modes[m].dot_clock;
+        std::free(crtc);
+    }
+    std::free(res);
+    return period;
+}
+
+void PresentSurface::AskToBypassCompositor(void* connection, std::uint32_t window) {
+    auto* c = static_cast<xcb_connection_t*>(connection);
+    static const char kName[] = "_NET_WM_BYPASS_COMPOSITOR";
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kName - 1, kName), nullptr);
+    if (!atom) return;
+    const std::uint32_t bypass = 1;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom->atom, XCB_ATOM_CARDINAL, 32, 1,
+                        &bypass);
+    std::free(atom);
+    xcb_flush(c);
+}
+
+std::unique_ptr<PresentSurface> PresentSurface::Open(std::uint32_t topLevel, const QRect& area,
+                                                     std::string& why) {
+    std::unique_ptr<PresentSurface> surface(new PresentSurface());
+    if (!surface->start(topLevel, area, why)) return nullptr;
+    return surface;
+}
+
+PresentSurface::PresentSurface() {
+    m_sendTimer = std::make_unique<PreciseTimer>([this] { sendDue(); }, this);
+}
+
+PresentSurface::~PresentSurface() = default;
+
+bool PresentSurface::start(std::uint32_t topLevel, const QRect& area, std::string& why) {
+    m_x = std::make_unique<Connection>();
+    m_x->c = xcb_connect(nullptr, nullptr);
+    xcb_connection_t* c = m_x->c;
+    if (xcb_connection_has_error(c)) {
+        why = "no X display";
+        return false;
+    }
+    why = Probe(c);
+    if (why != "X11+Present") return false;
+    m_x->opcode = xcb_get_extension_data(c, &xcb_present_id)->major_opcode;
+    std::free(xcb_present_query_version_reply(c, xcb_present_query_version(c, 1, 2), nullptr));
+
+    // No background (an expose keeps what was there) and no input (presses go to Qt's window).
+    m_x->window = xcb_generate_id(c);
+    const std::uint32_t values[] = {XCB_BACK_PIXMAP_NONE, XCB_EVENT_MASK_EXPOSURE};
+    xcb_create_window(
+        c, XCB_COPY_FROM_PARENT, m_x->window, topLevel, static_cast<std::int16_t>(area.x()),
+        static_cast<std::int16_t>(area.y()), static_cast<std::uint16_t>(std::max(1, area.width())),
+        static_cast<std::uint16_t>(std::max(1, area.height())), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+        XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values);
+    xcb_map_window(c, m_x->window);
+    xcb_get_geometry_reply_t* geometry =
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, m_x->window), nullptr);
+    if (!geometry) {
+        why = "X11+Present, but the stimulus window is not there";
+        return false;
+    }
+    m_x->depth = geometry->depth;
+    const xcb_window_t root = geometry->root;
+    std::free(geometry);
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    bool pixel32 = false;
+    for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f))
+        if (f.data->depth == m_x->depth) pixel32 = f.data->bits_per_pixel == 32;
+    const auto hostOrder =
+        Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? XCB_IMAGE_ORDER_LSB_FIRST : XCB_IMAGE_ORDER_MSB_FIRST;
+    if (!pixel32 || setup->image_byte_order != hostOrder || m_x->depth != 24) {
+        why = "X11+Present, but the screen does not take 32-bit RGB pixels";
+        return false;
+    }
+
+    m_randrPeriodUs = RandrPeriodUs(c, root);
+    m_grid = FrameGrid(m_randrPeriodUs);
+
+    // A compositor would add its own frame of delay and hide the flips from us.
+    AskToBypassCompositor(c, topLevel);
+    // Asked now, before any event can come: a reply waited for later could take Present's
+    // events off the socket into xcb's queue, where the socket notifier never sees them.
+    xcb_get_maximum_request_length(c);
+    m_x->gc = xcb_generate_id(c);
+    const std::uint32_t noExposures = 0;
+    xcb_create_gc(c, m_x->gc, m_x->window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+    xcb_present_select_input(
+        c, xcb_generate_id(c), m_x->window,
+        XCB_PRESENT_EVENT_MASK_COMPLETE_NOTIFY | XCB_PRESENT_EVENT_MASK_IDLE_NOTIFY);
+    m_notifier =
+        std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(c), QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { readEvents(); });
+    // The clock check; its answer starts the notifications that learn the grid.
+    m_clockCheckSentUs = NowUs();
+    xcb_present_notify_msc(c, m_x->window, kClockSerial, 0, 0, 0);
+    xcb_flush(c);
+    readQueuedLater();
+    return true;
+}
+
+void PresentSurface::fail(const std::string& why) {
+    if (m_failed) return;
+    m_failed = true;
+    if (onFailed) onFailed(why);
+}
+
+int PresentSurface::upload(const QImage& image) {
+    xcb_connection_t* c = m_x->c;
+    const int w = image.width(), h = image.height();
+    auto& pixmaps = m_x->pixmaps;
+    // Drop free pixmaps of an old size; reuse a free one; make one while under the limit.
+    int slot = -1;
+    for (int i = 0; i < static_cast<int>(pixmaps.size()); ++i)
+        if (!pixmaps[i].busy() && (pixmaps[i].width != w || pixmaps[i].height != h)) {
+            xcb_free_pixmap(c, pixmaps[i].id);
+            pixmaps.erase(pixmaps.begin() + i--);
+        }
+    for (int i = 0; i < static_cast<int>(pixmaps.size()) && slot < 0; ++i)
+        if (!pixmaps[i].busy()) slot = i;
+    if (slot < 0 && pixmaps.size() >= kMostPixmaps) slot = 0;  // the server holds too many
+    if (slot < 0) {
+        const xcb_pixmap_t id = xcb_generate_id(c);
+        xcb_create_pixmap(c, m_x->depth, id, m_x->window, static_cast<std::uint16_t>(w),
+                          static_cast<std::uint16_t>(h));
+        pixmaps.push_back({id, w, h, false, false});
+        slot = static_cast<int>(pixmaps.size()) - 1;
+    }
+    pixmaps[slot].awaitingComplete = pixmaps[slot].awaitingIdle = true;
+    const int stride = static_cast<int>(image.bytesPerLine());
+    const std::uint64_t maxBytes = std::uint64_t{xcb_get_maximum_request_length(c)} * 4 - 64;
+    const int rows = static_cast<int>(std::clamp<std::uint64_t>(maxBytes / stride, 1, 64));
+    for (int y = 0; y < h; y += rows) {
+        const int n = std::min(rows, h - y);
+        xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmaps[slot].id, m_x->gc,
+                      static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(n), 0,
+                      static_cast<std::int16_t>(y), 0, m_x->depth,
+                      static_cast<std::uint32_t>(n * stride), image.constScanLine(y));
+    }
+    xcb_flush(c);
+    readQueuedLater();
+    return slot;
+}
+
+std::uint32_t PresentSurface::schedule(const QImage& image, double deadlineMs) {
+    return enqueue(image, deadlineMs * 1000.0, 0, 0, false);
+}
+
+std::uint32_t PresentSurface::scheduleAfter(const QImage& image, std::uint32_t afterSerial,
+                                            double delayMs) {
+    return enqueue(image, NAN, afterSerial, delayMs * 1000.0, false);
+}
+
+std::uint32_t PresentSurface::scheduleAfterBlank(const QImage& image, std::uint64_t msc,
+                                                 double delayMs) {
+    if (!m_grid.ready()) return schedule(image, MonotonicClock::NowMs() + delayMs);
+    const double delayUs = delayMs * 1000.0;
+    auto frame = std::make_unique<Frame>();
+    frame->serial = m_nextSerial++;
+    if (m_nextSerial >= kClockSerial) m_nextSerial = 1;
+    frame->pixmap = m_x->pixmaps[static_cast<std::size_t>(upload(image))].id;
+    frame->deadlineUs = m_grid.blankUs(msc) + delayUs;
+    frame->after = 0;
+    frame->delayUs = delayUs;
+    frame->baseMsc = msc;
+    frame->soon = false;
+    const std::uint32_t serial = frame->serial;
+    m_frames.push_back(std::move(frame));
+    armSend();
+    return serial;
+}
+
+std::uint32_t PresentSurface::showSoon(const QImage& image) {
+    return enqueue(image, NowUs(), 0, 0, true);
+}
+
+std::uint32_t PresentSurface::enqueue(const QImage& image, double deadlineUs, std::uint32_t after,
+                                      double delayUs, bool soon) {
+    auto frame = std::make_unique<Frame>();
+    frame->serial = m_nextSerial++;
+    if (m_nextSerial >= kClockSerial) m_nextSerial = 1;
+    frame->pixmap = m_x->pixmaps[static_cast<std::size_t>(upload(image))].id;
+    frame->deadlineUs = deadlineUs;
+    frame->after = after;
+    frame->delayUs = delayUs;
+    frame->soon = soon;
+    const std::uint32_t serial = frame->serial;
+    m_frames.push_back(std::move(frame));
+    if (soon)
+        send(*m_frames.back(), NowUs());
+    else
+        armSend();
+    return serial;
+}
+
+bool PresentSurface::pending(std::uint32_t serial) const {
+    return std::any_of(m_frames.begin(), m_frames.end(),
+                       [&](const auto& f) { return f->serial == serial && !f->withdrawn; });
+}
+
+void PresentSurface::withdraw(std::uint32_t serial) {
+    for (auto it = m_frames.begin(); it != m_frames.end(); ++it) {
+        Frame& f = **it;
+        if (f.serial != serial) continue;
+        if (!f.sent) {
+            for (auto& p : m_x->pixmaps)
+                if (p.id == f.pixmap) p.awaitingComplete = p.awaitingIdle = false;
+            m_frames.erase(it);
+            armSend();
+            return;
+        }
+        // Sent already: the next frame aims at the same blank, and the server skips this one.
+        f.withdrawn = true;
+        if (m_lastTarget == f.target && f.target > 0) m_lastTarget = f.target - 1;
+        return;
+    }
+}
+
+// A request needs a frame plus the margin ahead of its blank; the timer that sends it is given
+// another frame (or 10 ms) of slack, so that a busy machine waking it late still makes it.
+double PresentSurface::sendLeadUs() const {
+    const double period = m_grid.periodUs();
+    return period + std::max(period, 10000.0) + kMarginUs;
+}
+
+std::uint64_t PresentSurface::aim(const Frame& f, double nowUs) const {
+    // A frame timed from another lasts whole frames: counted on the counter, not the clock.
+    if (f.baseMsc)
+        return std::max(f.baseMsc + FrameGrid::framesFor(f.delayUs, m_grid.periodUs()),
+                        m_grid.target(0, nowUs, kMarginUs, m_lastTarget));
+    return m_grid.target(f.deadlineUs, nowUs, kMarginUs, m_lastTarget);
+}
+
+void PresentSurface::armSend() {
+    double sendAtUs = INFINITY;
+    const bool ready = m_grid.ready();
+    for (const auto& f : m_frames) {
+        if (f->sent || std::isnan(f->deadlineUs)) continue;
+        double at = f->deadlineUs;
+        if (ready) {
+            at = m_grid.blankUs(aim(*f, NowUs())) - sendLeadUs();
+        }
+        sendAtUs = std::min(sendAtUs, at);
+    }
+    if (std::isinf(sendAtUs)) {
+        m_sendTimer->stop();
+        return;
+    }
+    m_sendTimer->start(0, sendAtUs / 1000.0);
+    // Fresh blanks while a frame waits, so that it is aimed by the latest phase of the grid.
+    if (!m_ticking && ready) {
+        m_ticking = true;
+        const double now = NowUs();
+        xcb_present_notify_msc(m_x->c, m_x->window, kBlankSerial,
+                               m_grid.target(now, now, 0, m_grid.lastMsc()), 0, 0);
+        xcb_flush(m_x->c);
+        readQueuedLater();
+    }
+}
+
+void PresentSurface::sendDue() {
+    const double now = NowUs();
+    const double lead = m_grid.ready() ? sendLeadUs() : 0;
+    for (auto& f : m_frames) {
+        if (f->sent || std::isnan(f->deadlineUs)) continue;
+        double at = f->deadlineUs;
+        if (m_grid.ready()) at = m_grid.blankUs(aim(*f, now)) - lead;
+        if (at <= now + 500) send(*f, now);
+    }
+    armSend();
+}
+
+void PresentSurface::send(Frame& frame, double nowUs) {
+    xcb_connection_t* c = m_x->c;
+    std::uint32_t options = XCB_PRESENT_OPTION_NONE;
+    if (m_grid.ready()) {
+        // A frame for now gets the same lead as one sent ahead: a frame plus the margin.
+        frame.target =
+            frame.soon ? m_grid.target(nowUs, nowUs, m_grid.periodUs() + kMarginUs, m_lastTarget)
+                       : aim(frame, nowUs);
+    } else if (m_grid.lastMsc() > 0) {
+        frame.target = std::max(m_grid.lastMsc(), m_lastTarget) + 1;
+    } else {
+        options = XCB_PRESENT_OPTION_ASYNC;  // nothing known of the blanks yet: at once
+    }
+    frame.sent = true;
+    m_lastTarget = std::max(m_lastTarget, frame.target);
+    xcb_present_pixmap(c, m_x->window, frame.pixmap, frame.serial, 0, 0, 0, 0, 0, 0, 0, options,
+                       frame.target, 0, 0, 0, nullptr);
+    xcb_flush(c);
+    readQueuedLater();
+    if (onSent) onSent(frame.serial);
+}
+
+// While xcb writes a long request it also reads what the server sends, so events can wait in
+// its queue with nothing left on the socket for the notifier: they are read from the loop.
+void PresentSurface::readQueuedLater() {
+    if (m_readPosted) return;
+    m_readPosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_readPosted = false;
+            readEvents();
+        },
+        Qt::QueuedConnection);
+}
+
+void PresentSurface::readEvents() {
+    xcb_connection_t* c = m_x->c;
+    if (xcb_connection_has_error(c)) {
+        m_notifier->setEnabled(false);
+        return fail("the X connection broke");
+    }
+    while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+        const std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> owned(event, &std::free);
+        if ((event->response_type & 0x7f) == XCB_EXPOSE) {
+            // The last of a series: the window lost (part of) its picture.
+            if (reinterpret_cast<const xcb_expose_event_t*>(event)->count == 0 && onExposed)
+                onExposed();
+            continue;
+        }
+        if ((event->response_type & 0x7f) != XCB_GE_GENERIC) continue;
+        const auto* ge = reinterpret_cast<const xcb_ge_generic_event_t*>(event);
+        if (ge->extension != m_x->opcode) continue;
+        if (ge->event_type == XCB_PRESENT_EVENT_IDLE_NOTIFY) {
+            const auto* idle = reinterpret_cast<const xcb_present_idle_notify_event_t*>(event);
+            for (auto& p : m_x->pixmaps)
+                if (p.id == idle->pixmap) p.awaitingIdle = false;
+            continue;
+        }
+        if (ge->event_type != XCB_PRESENT_EVENT_COMPLETE_NOTIFY) continue;
+        const auto* done = reinterpret_cast<const xcb_present_complete_notify_event_t*>(event);
+        const double receivedUs = NowUs();
+        if (done->kind == XCB_PRESENT_COMPLETE_KIND_NOTIFY_MSC) {
+            if (done->serial == kClockSerial) {
+                if (!FrameGrid::clockAgrees(m_clockCheckSentUs, static_cast<double>(done->ust),
+                                            receivedUs))
+                    return fail("the Present timestamps are not on CLOCK_MONOTONIC");
+                // The next blanks, one by one, give the grid its period and phase.
+                for (std::uint64_t k = 1; k <= FrameGrid::kSpan + 1; ++k)
+                    xcb_present_notify_msc(c, m_x->window, kBlankSerial, done->msc + k, 0, 0);
+                xcb_flush(c);
+            } else {
+                const bool wasReady = m_grid.ready();
+                m_grid.add(done->msc, done->ust);
+                m_ticking = false;
+                if (!wasReady || std::any_of(m_frames.begin(), m_frames.end(), [](const auto& f) {
+                        return !f->sent && !std::isnan(f->deadlineUs);
+                    }))
+                    armSend();
+            }
+            continue;
+        }
+        auto it = std::find_if(m_frames.begin(), m_frames.end(),
+                               [&](const auto& f) { return f->serial == done->serial; });
+        if (it == m_frames.end()) continue;
+        const std::unique_ptr<Frame> frame = std::move(*it);
+        m_frames.erase(it);
+        for (auto& p : m_x->pixmaps)
+            if (p.id == frame->pixmap) p.awaitingComplete = false;
+        const bool skipped = done->mode == XCB_PRESENT_COMPLETE_MODE_SKIP;
+        if (!skipped) m_grid.add(done->msc, done->ust);
+        // Frames that wait for this one's onset now have their deadlines.
+        for (auto& f : m_frames)
+            if (f->after == frame->serial) {
+                // From the grid's blank rather than the raw ust, whose timer jitter would
+                // otherwise turn a whole number of frames into one more.
+                f->deadlineUs = (skipped || !m_grid.ready() ? static_cast<double>(done->ust)
+                                                            : m_grid.blankUs(done->msc)) +
+                                f->delayUs;
+                if (!skipped) f->baseMsc = done->msc;
+                f->after = 0;
+            }
+        armSend();
+        if (frame->withdrawn || !onShown) continue;
+        const char* mode = skipped                                        ? "skip"
+                           : done->mode == XCB_PRESENT_COMPLETE_MODE_FLIP ? "flip"
+                                                                          : "copy";
+        onShown({frame->serial, static_cast<double>(done->ust) / 1000.0, frame->target, done->msc,
+                 mode, frame->target > 0 && FrameGrid::missed(frame->target, done->msc, skipped)});
+    }
+}
+
+void PresentSurface::setBlankCursor(bool blank) {
+    xcb_connection_t* c = m_x->c;
+    if (blank && !m_x->blankCursor) {
+        // A cursor whose mask is all clear: nothing of it is drawn.
+        const xcb_pixmap_t bits = xcb_generate_id(c);
+        xcb_create_pixmap(c, 1, bits, m_x->window, 1, 1);
+        const xcb_gcontext_t gc = xcb_generate_id(c);
+        const std::uint32_t zero = 0;
+        xcb_create_gc(c, gc, bits, XCB_GC_FOREGROUND, &zero);
+        const xcb_rectangle_t pixel{0, 0, 1, 1};
+        xcb_poly_fill_rectangle(c, bits, gc, 1, &pixel);
+        m_x->blankCursor = xcb_generate_id(c);
+        xcb_create_cursor(c, m_x->blankCursor, bits, bits, 0, 0, 0, 0, 0, 0, 0, 0);
+        xcb_free_gc(c, gc);
+        xcb_free_pixmap(c, bits);
+    }
+    // Without one of its own the window shows its parent's: Qt's, as Qt sets it.
+    const std::uint32_t cursor = blank ? m_x->blankCursor : std::uint32_t{XCB_CURSOR_NONE};
+    xcb_change_window_attributes(c, m_x->window, XCB_CW_CURSOR, &cursor);
+    xcb_flush(c);
+}
+
+void PresentSurface::setGeometry(const QRect& area) {
+    const std::uint32_t values[] = {static_cast<std::uint32_t>(area.x()),
+                                    static_cast<std::uint32_t>(area.y()),
+                                    static_cast<std::uint32_t>(std::max(1, area.width())),
+                                    static_cast<std::uint32_t>(std::max(1, area.height()))};
+    xcb_configure_window(m_x->c, m_x->window,
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                             XCB_CONFIG_WINDOW_HEIGHT,
+                         values);
+    xcb_flush(m_x->c);
+}
+
+#else
+
+std::string PresentSurface::Probe(void*) { return "none"; }
+double PresentSurface::RandrPeriodUs(void*, std::uint32_t) { return 0; }
+void PresentSurface::AskToBypassCompositor(void*, std::uint32_t) {}
+double PresentSurface::RandrPeriodUs(void* connection, std::uint32_t root) {
+    auto* c = static_cast<xcb_connection_t*>(connection);
+    double period = 0;
+    // The mode's dot clock gives the period exactly where the driver knows it (not on Xvfb).
+    xcb_randr_get_screen_resources_current_reply_t* res =
+        xcb_randr_get_screen_resources_current_reply(
+            c, xcb_randr_get_screen_resources_current(c, root), nullptr);
+    if (!res) return 0;
+    const xcb_randr_crtc_t* crtcs = xcb_randr_get_screen_resources_current_crtcs(res);
+    const xcb_randr_mode_info_t* modes = xcb_randr_get_screen_resources_current_modes(res);
+    const int nModes = xcb_randr_get_screen_resources_current_modes_length(res);
+    for (int i = 0; i < xcb_randr_get_screen_resources_current_crtcs_length(res) && !period; ++i) {
+        xcb_randr_get_crtc_info_reply_t* crtc = xcb_randr_get_crtc_info_reply(
+            c, xcb_randr_get_crtc_info(c, crtcs[i], res->config_timestamp), nullptr);
+        if (!crtc) continue;
+        for (int m = 0; m < nModes && !period; ++m)
+            if (modes[m].id == crtc->mode && modes[m].dot_clock && modes[m].htotal &&
+                modes[m].vtotal)
+                period = 1e6 * modes[m].htotal * modes[m].vtotal / modes[m].dot_clock;
+        std::free(crtc);
+    }
+    std::free(res);
+    return period;
+}
+
+void PresentSurface::AskToBypassCompositor(void* connection, std::uint32_t window) {
+    auto* c = static_cast<xcb_connection_t*>(connection);
+    static const char kName[] = "_NET_WM_BYPASS_COMPOSITOR";
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kName - 1, kName), nullptr);
+    if (!atom) return;
+    const std::uint32_t bypass = 1;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom->atom, XCB_ATOM_CARDINAL, 32, 1,
+                        &bypass);
+    std::free(atom);
+    xcb_flush(c);
+}
+
+std::unique_ptr<PresentSurface> PresentSurface::Open(std::uint32_t, const QRect&,
+                                                     std::string& why) {
+    why = "built without X";
+    return nullptr;
+}
+PresentSurface::~PresentSurface() = default;
+void PresentSurface::setGeometry(const QRect&) {}
+void PresentSurface::setBlankCursor(bool) {}
+// Unreachable without X: Open never makes a surface.
+std::uint32_t PresentSurface::schedule(const QImage&, double) { return 0; }
+std::uint32_t PresentSurface::scheduleAfter(const QImage&, std::uint32_t, double) { return 0; }
+std::uint32_t PresentSurface::showSoon(const QImage&) { return 0; }
+std::uint32_t PresentSurface::scheduleAfterBlank(const QImage&, std::uint64_t, double) { return 0; }
+void PresentSurface::withdraw(std::uint32_t) {}
+bool PresentSurface::pending(std::uint32_t) const { return false; }
+
+#endif

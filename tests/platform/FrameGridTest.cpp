@@ -1,0 +1,119 @@
+// Aiming frames at vertical blanks, against a fake Present: a counter whose blanks come every
+// period with the millisecond jitter of Xvfb's timers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "FrameGrid.h"
+
+namespace {
+
+struct FakePresent {
+    double periodUs;
+    double jitterUs;
+    std::uint64_t msc = 1000;
+    // The true blank of msc m; the ust it reports jitters around it.
+    double blank(std::uint64_t m) const { return 5e6 + static_cast<double>(m) * periodUs; }
+    std::uint64_t ust(std::uint64_t m) const {
+        const double wobble = jitterUs * std::sin(static_cast<double>(m) * 2.3);
+        return static_cast<std::uint64_t>(std::llround(blank(m) + wobble));
+    }
+    void feed(FrameGrid& grid, int frames) {
+        for (int i = 0; i < frames; ++i, ++msc) grid.add(msc, ust(msc));
+    }
+};
+
+}  // namespace
+
+TEST(FrameGrid, PeriodComesFromRandrOrFromALongEnoughRunOfBlanks) {
+    for (double hz : {60.0, 144.0}) {
+        FakePresent server{1e6 / hz, 1500};
+        FrameGrid measured;
+        server.feed(measured, FrameGrid::kSpan);
+        EXPECT_FALSE(measured.ready()) << "a period from too few blanks is not trusted";
+        server.feed(measured, 1);
+        ASSERT_TRUE(measured.ready());
+        EXPECT_NEAR(measured.periodUs(), server.periodUs, server.periodUs * 0.03);
+        server.feed(measured, 600);
+        EXPECT_NEAR(measured.periodUs(), server.periodUs, server.periodUs * 0.001) << hz;
+
+        FrameGrid fromMode(16683.35);
+        server.feed(fromMode, 1);
+        EXPECT_TRUE(fromMode.ready());
+        EXPECT_DOUBLE_EQ(fromMode.periodUs(), 16683.35);
+    }
+    FakePresent server{16666.67, 0};
+    FrameGrid grid;
+    server.feed(grid, 20);
+    server.msc = 5;  // the counter went back: learnt afresh
+    server.feed(grid, 3);
+    EXPECT_FALSE(grid.ready());
+}
+
+TEST(FrameGrid, TargetIsTheFirstBlankAtOrAfterTheDeadlineThatARequestCanReach) {
+    FakePresent server{10000, 0};
+    FrameGrid grid;
+    server.feed(grid, 20);  // blanks of msc 1000..1019; 1019 at 5e6 + 10.19e6 us
+    const double b1019 = server.blank(1019);
+    struct Case {
+        double deadline, now, lead;
+        std::uint64_t after, want;
+    } cases[] = {
+        {b1019 + 10000, b1019, 2000, 0, 1020},              // on a blank: that blank
+        {b1019 + 10060, b1019, 2000, 0, 1021},              // past the tolerance: the next
+        {b1019 + 10000 - 40, b1019, 2000, 0, 1020},         // within the rounding tolerance
+        {b1019 + 10000 - 60, b1019, 2000, 0, 1020},         // just before a blank: that one
+        {b1019 + 10000 - 60, b1019 + 9000, 2000, 0, 1021},  // too late to send for it
+        {b1019 + 5000, b1019 + 1000, 12000, 0, 1021},       // one frame plus 2 ms ahead
+        {b1019 + 5000, b1019, 2000, 1022, 1023},            // after a frame already sent
+        {b1019 + 95000, b1019, 2000, 0, 1029},              // deadline far ahead
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(grid.target(c.deadline, c.now, c.lead, c.after), c.want)
+            << "deadline +" << c.deadline - b1019 << " now +" << c.now - b1019;
+}
+
+TEST(FrameGrid, JitteryBlanksNeverPutAFrameBeforeItsDeadlineNorABlankLate) {
+    for (double hz : {60.0, 144.0}) {
+        FakePresent server{1e6 / hz, 1500};
+        FrameGrid grid;
+        server.feed(grid, 40);
+        for (int i = 0; i < 200; ++i) {
+            const double now = server.blank(server.msc - 1) + 300;
+            const double deadline = now + 20000 + 977.3 * i;
+            const std::uint64_t t = grid.target(deadline, now, server.periodUs + 2000, 0);
+            // On the true grid, within a fifth of the jitter the grid was learnt through: at or
+            // after the deadline, and the first such blank.
+            EXPECT_GE(server.blank(t), deadline - 300) << hz << " " << i;
+            EXPECT_LT(server.blank(t - 1), deadline + 300) << hz << " " << i;
+            server.feed(grid, 1);
+        }
+    }
+}
+
+TEST(FrameGrid, PhasesLastTheWholeFramesTheirSettingRoundsUpTo) {
+    struct Case {
+        double delayMs, hz;
+        std::uint64_t frames;
+    } cases[] = {{150, 60, 9},   {200, 60, 12},  {500, 60, 30}, {150, 144, 22},
+                 {200, 144, 29}, {500, 144, 72}, {0, 60, 1},    {17.5, 60, 2}};
+    for (const Case& c : cases)
+        // A period measured a little long or short: 150 ms at 60 Hz is still 9 frames.
+        for (double off : {-0.0005, 0.0, 0.0005})
+            EXPECT_EQ(FrameGrid::framesFor(c.delayMs * 1000, 1e6 / c.hz * (1 + off)), c.frames)
+                << c.delayMs << " ms at " << c.hz << " Hz";
+}
+
+TEST(FrameGrid, LateOrSkippedCompletionsAreMissedFrames) {
+    EXPECT_FALSE(FrameGrid::missed(1020, 1020, false));
+    EXPECT_TRUE(FrameGrid::missed(1020, 1021, false));
+    EXPECT_TRUE(FrameGrid::missed(1020, 1020, true));
+}
+
+TEST(FrameGrid, ClockCheckWantsTheTimestampBetweenRequestAndAnswer) {
+    EXPECT_TRUE(FrameGrid::clockAgrees(1e9, 1e9 + 60, 1e9 + 140));
+    EXPECT_TRUE(FrameGrid::clockAgrees(1e9, 1e9 - 900, 1e9 + 140));      // rounding slack
+    EXPECT_FALSE(FrameGrid::clockAgrees(1e9, 1e9 - 252000, 1e9 + 140));  // another clock
+    EXPECT_FALSE(FrameGrid::clockAgrees(1e9, 1e9 + 5000, 1e9 + 140));
+}
