@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
 #include "FaceRenderer.h"
 #include "SoundDevice.h"
@@ -242,8 +243,8 @@ int COrviView::CueIndex(int eye) const {
 }
 
 void COrviView::OpenCues() {
-    m_sound.sendCommand("open sound1.wav alias left");
-    m_sound.sendCommand("open sound2.wav alias right");
+    m_sound.sendCommand(std::string("open ") + kCueFiles[0] + " alias left");
+    m_sound.sendCommand(std::string("open ") + kCueFiles[1] + " alias right");
 }
 
 void COrviView::PlayCue(int eye) { m_sound.sendCommand(kCueCommands[CueIndex(eye)]); }
