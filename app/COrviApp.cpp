@@ -68,7 +68,7 @@ void COrviApp::WarnOfSilentCues() {
     const std::vector<std::string> problems = cues.problems();
     if (problems.empty()) return;
     for (const std::string& problem : problems) std::cerr << "orvi: " << problem << "\n";
-    std::cerr << "orvi: trials will run without their cue and still be recorded as valid\n";
+    std::cerr << "orvi: trials with a silent cue are still recorded as valid\n";
     QMessageBox box(QMessageBox::Warning, QStringLiteral("orvi"),
                     QString::fromStdString(cues.japaneseMessage()), QMessageBox::Ok);
     box.exec();

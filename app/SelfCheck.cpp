@@ -78,6 +78,7 @@ SelfCheck::Facts SelfCheck::Gather() {
         const CueCheck cues(device);
         facts.audioDriver = device.driverName();
         facts.audioDevice = device.deviceName();
+        facts.audioError = device.openError();
         facts.sampleRateHz = device.sampleRate();
         facts.bufferFrames = device.bufferFrames();
         facts.cues = cues.files();
@@ -111,8 +112,7 @@ SelfCheck::Verdict SelfCheck::Judge(const Facts& facts) {
     Verdict verdict;
     const DisplayReport& display = facts.display;
     if (display.path == "none") verdict.faults.push_back("no display opens");
-    for (const std::string& problem : facts.cueProblems)
-        verdict.faults.push_back(problem + ": trials would be recorded as valid without the cue");
+    for (const std::string& problem : facts.cueProblems) verdict.faults.push_back(problem);
 
     auto& warn = verdict.warnings;
     if (display.path != "none") {
@@ -174,16 +174,17 @@ void SelfCheck::Print(std::ostream& out, const Facts& facts, const Verdict& verd
             << " frames (" << Fixed(1000.0 * facts.bufferFrames / facts.sampleRateHz, 2)
             << " ms)\n";
     } else {
-        out << "  device:      none opens\n";
+        out << "  device:      none opens (" << facts.audioError << ")\n";
     }
     for (const CueCheck::File& cue : facts.cues)
         out << "  " << std::left << std::setw(13) << (cue.name + ":") << CueLine(cue) << "\n";
 
     out << "\nSettings\n  file:        "
-        << (facts.settingsPath.empty() ? "unknown (program path unknown)" : facts.settingsPath)
-        << (facts.settingsRead    ? ""
-            : facts.settingsExist ? " (cannot be read: defaults in use)"
-                                  : " (not there yet: orvi's first start writes these defaults)")
+        << (facts.settingsPath.empty() ? "unknown: the program's path is unknown, defaults in use"
+            : facts.settingsRead       ? facts.settingsPath
+            : facts.settingsExist
+                ? facts.settingsPath + " (cannot be read: defaults in use)"
+                : facts.settingsPath + " (not there yet: orvi's first start writes these values)")
         << "\n";
     for (int i = 0; i < 6; ++i)
         out << "  " << std::left << std::setw(28) << kSettingNames[i] << facts.settings[i] << "\n";

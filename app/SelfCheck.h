@@ -27,7 +27,7 @@ class SelfCheck {
         DisplayReport display;
         int framesAsked = kDisplayFrames;
 
-        std::string audioDriver, audioDevice;
+        std::string audioDriver, audioDevice, audioError;
         int sampleRateHz = 0, bufferFrames = 0;
         std::vector<CueCheck::File> cues;
         std::vector<std::string> cueProblems;  // CueCheck::problems(), the device's included

@@ -19,17 +19,22 @@ std::vector<std::string> CueCheck::problems() const {
     std::vector<std::string> out;
     if (!m_deviceOpen)
         out.push_back("no audio output device opens" +
-                      (m_deviceError.empty() ? std::string() : " (" + m_deviceError + ")"));
+                      (m_deviceError.empty() ? std::string() : " (" + m_deviceError + ")") +
+                      ": both cues are silent");
     for (const File& file : m_files) {
         switch (file.info.state) {
             case State::Ok: break;
             case State::Missing:
-                out.push_back(file.name + " is not in the current folder " + m_folder);
+                out.push_back(file.name + " is not in the current folder " + m_folder +
+                              ": its cue is silent");
                 break;
             case State::Undecodable:
-                out.push_back(file.name + " does not load as a sound (" + file.info.detail + ")");
+                out.push_back(file.name + " does not load as a sound (" + file.info.detail +
+                              "): its cue is silent");
                 break;
-            case State::Empty: out.push_back(file.name + " holds no sound (0 frames)"); break;
+            case State::Empty:
+                out.push_back(file.name + " holds no sound (0 frames): its cue is silent");
+                break;
         }
     }
     return out;
