@@ -59,7 +59,7 @@ std::string CueCheck::japaneseMessage() const {
         }
     }
     if (lines.empty()) return {};
-    return "合図音が鳴りません。このまま実験すると、合図音のない試行が有効として記録されます。\n"
+    return "合図音が鳴りません。このまま実験すると、合図音のない試行も有効として記録されます。\n"
            "\n" +
            lines + "\nOKを押すと、このまま続けます。";
 }
