@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "ByteSource.h"
 #include "RecordStream.h"
 
 // The file operations the bookkeeping needs, so that tests can make any one of them fail.
@@ -20,14 +21,25 @@ class FileSystem {
         Truncate,   // create when missing, drop the content
     };
 
+    // Opening for reading never blocks: a FIFO or a device is NotRegular, not a file.
+    struct Opened {
+        enum class Result { Ok, Missing, NotRegular, Error } result;
+        std::unique_ptr<ByteSource> source;  // only with Ok
+        std::string reason;                  // the system's words for a failure
+    };
+
     virtual ~FileSystem();
 
+    virtual Opened openForReading(const std::string& path) = 0;
+
+    // The whole content of a regular file; anything else that is there is an Error.
     virtual ReadResult readFile(const std::string& path, std::string& content) = 0;
 
     // True when the path can be opened for reading (the file exists for the user).
     virtual bool canOpenForReading(const std::string& path) = 0;
 
-    // Opens the path for appending in the given mode; null on failure.
+    // Opens the path for appending in the given mode; null on failure, and for anything but a
+    // regular file.
     virtual std::unique_ptr<RecordStream> open(const std::string& path, OpenMode mode) = 0;
 
     virtual bool remove(const std::string& path) = 0;

@@ -1,27 +1,30 @@
 #include "LineSplitter.h"
 
+std::size_t LineSplitter::CutPiece(std::string_view window, std::size_t limit, LinePiece& piece) {
+    std::size_t i = 0;
+    std::string_view lineEnd;
+    while (i < window.size() && i < limit) {
+        if (window[i] == '\n') {
+            lineEnd = window.substr(i, 1);
+            break;
+        }
+        if (window[i] == '\r' && i + 1 < window.size() && window[i + 1] == '\n') {
+            lineEnd = window.substr(i, 2);
+            break;
+        }
+        ++i;
+    }
+    piece = {window.substr(0, i), lineEnd};
+    return i + lineEnd.size();
+}
+
 std::vector<LinePiece> LineSplitter::Split(std::string_view content, std::size_t bufferSize) {
     std::vector<LinePiece> pieces;
-    const std::size_t limit = bufferSize > 1 ? bufferSize - 1 : 1;
-    std::size_t i = 0;
-    while (i < content.size()) {
-        const std::size_t start = i;
-        std::size_t count = 0;
-        std::string_view lineEnd;
-        while (i < content.size() && count < limit) {
-            if (content[i] == '\n') {
-                lineEnd = content.substr(i, 1);
-                break;
-            }
-            if (content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n') {
-                lineEnd = content.substr(i, 2);
-                break;
-            }
-            ++i;
-            ++count;
-        }
-        pieces.push_back({content.substr(start, i - start), lineEnd});
-        i += lineEnd.size();
+    const std::size_t limit = PieceLimit(bufferSize);
+    while (!content.empty()) {
+        LinePiece piece;
+        content.remove_prefix(CutPiece(content, limit, piece));
+        pieces.push_back(piece);
     }
     return pieces;
 }

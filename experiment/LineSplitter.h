@@ -18,7 +18,17 @@ class LineSplitter {
     static constexpr std::size_t kSettingsBuffer = 256;
     static constexpr std::size_t kRecordBuffer = 512;
 
+    // For content already in memory; LineReader cuts the same pieces from a stream.
     static std::vector<LinePiece> Split(std::string_view content, std::size_t bufferSize);
+
+    // Characters a piece holds at most for a buffer of the given size.
+    static std::size_t PieceLimit(std::size_t bufferSize) {
+        return bufferSize > 1 ? bufferSize - 1 : 1;
+    }
+
+    // Cuts the first piece of a non-empty window that holds at least `limit` + 2 characters or
+    // runs to the end of the content; returns the characters used, line end included.
+    static std::size_t CutPiece(std::string_view window, std::size_t limit, LinePiece& piece);
 
     // True when the first line end of the content is CR LF (a file written on Windows).
     static bool UsesCrlf(std::string_view content);

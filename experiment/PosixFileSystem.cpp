@@ -1,11 +1,13 @@
 #include "PosixFileSystem.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "PosixRecordStream.h"
 
@@ -19,36 +21,73 @@ int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
     return fd;
 }
 
+bool IsRegularFile(int fd) {
+    struct stat status;
+    return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// Reads a regular file; O_NONBLOCK has no effect on those.
+class FdByteSource : public ByteSource {
+  public:
+    explicit FdByteSource(int fd) : m_fd(fd) {}
+    ~FdByteSource() override { ::close(m_fd); }
+    FdByteSource(const FdByteSource&) = delete;
+    FdByteSource& operator=(const FdByteSource&) = delete;
+
+    long read(char* buffer, std::size_t size) override {
+        ssize_t n;
+        do {
+            n = ::read(m_fd, buffer, size);
+        } while (n < 0 && errno == EINTR);
+        return static_cast<long>(n);
+    }
+
+  private:
+    int m_fd;
+};
+
 }  // namespace
+
+FileSystem::Opened PosixFileSystem::openForReading(const std::string& path) {
+    // O_NONBLOCK: opening a FIFO would otherwise wait for a writer, before any window shows.
+    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0) {
+        const int error = errno;
+        return {error == ENOENT ? Opened::Result::Missing : Opened::Result::Error, nullptr,
+                std::strerror(error)};
+    }
+    if (!IsRegularFile(fd)) {
+        ::close(fd);
+        return {Opened::Result::NotRegular, nullptr, "not a regular file"};
+    }
+    return {Opened::Result::Ok, std::make_unique<FdByteSource>(fd), {}};
+}
 
 FileSystem::ReadResult PosixFileSystem::readFile(const std::string& path, std::string& content) {
     content.clear();
-    const int fd = OpenRetrying(path.c_str(), O_RDONLY);
-    if (fd < 0) {
+    Opened opened = openForReading(path);
+    if (opened.result == Opened::Result::Missing || opened.result == Opened::Result::Error) {
         return ReadResult::CannotOpen;
+    }
+    if (opened.result == Opened::Result::NotRegular) {
+        return ReadResult::Error;
     }
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
+        const long n = opened.source->read(buffer, sizeof buffer);
         if (n < 0) {
-            ::close(fd);
             content.clear();
             return ReadResult::Error;
         }
         if (n == 0) {
-            break;
+            return ReadResult::Ok;
         }
         content.append(buffer, static_cast<std::size_t>(n));
     }
-    ::close(fd);
-    return ReadResult::Ok;
 }
 
 bool PosixFileSystem::canOpenForReading(const std::string& path) {
-    const int fd = OpenRetrying(path.c_str(), O_RDONLY);
+    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
@@ -63,8 +102,13 @@ std::unique_ptr<RecordStream> PosixFileSystem::open(const std::string& path, Ope
     } else if (mode == OpenMode::Truncate) {
         flags |= O_TRUNC;
     }
-    const int fd = OpenRetrying(path.c_str(), flags, 0666);
+    // O_NONBLOCK and the type check keep a FIFO or a device from taking the record.
+    const int fd = OpenRetrying(path.c_str(), flags | O_NONBLOCK, 0666);
     if (fd < 0) {
+        return nullptr;
+    }
+    if (!IsRegularFile(fd)) {
+        ::close(fd);
         return nullptr;
     }
     return std::make_unique<PosixRecordStream>(fd);

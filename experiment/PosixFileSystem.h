@@ -5,6 +5,7 @@
 // FileSystem on the POSIX calls of the running system.
 class PosixFileSystem : public FileSystem {
   public:
+    Opened openForReading(const std::string& path) override;
     ReadResult readFile(const std::string& path, std::string& content) override;
     bool canOpenForReading(const std::string& path) override;
     std::unique_ptr<RecordStream> open(const std::string& path, OpenMode mode) override;

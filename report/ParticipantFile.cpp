@@ -1,11 +1,12 @@
 #include "ParticipantFile.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "LineReader.h"
 #include "LineSplitter.h"
 #include "RecordLineParser.h"
+#include "StringByteSource.h"
 
 namespace {
 
@@ -83,48 +84,71 @@ std::string CheckTrialLine(const TrialLine& line) {
     return std::string();
 }
 
-void ScanRecordContent(std::string_view content, ParticipantFile& file) {
+namespace {
+
+constexpr std::string_view kOpenMarker = "### open trial  : ";
+
+void ScanPiece(const LinePiece& piece, int pieceLine, ParticipantFile& file) {
+    if (piece.text.empty() || piece.text[0] < '0' || piece.text[0] > '9') {
+        if (piece.text.substr(0, kOpenMarker.size()) == kOpenMarker) {
+            file.runOpened.emplace_back(piece.text.substr(kOpenMarker.size()));
+        } else if (file.parameters.empty() && RecordLineParser::IsParameterLine(piece.text)) {
+            int values[RecordLineParser::kParameterCount] = {};
+            const int n = RecordLineParser::ScanParameters(piece.text, values);
+            file.parameters.assign(values, values + n);
+        }
+        return;
+    }
+    TrialLine line{};
+    if (!RecordLineParser::ParseTrialLine(piece.text, line)) {
+        const int fields = RecordLineParser::ScanTrialFields(piece.text, line);
+        file.problems.push_back(
+            {pieceLine, "trial line with " + std::to_string(fields) + " of 9 fields"});
+        return;
+    }
+    std::string fault = CheckTrialLine(line);
+    if (!fault.empty()) {
+        file.problems.push_back({pieceLine, std::move(fault)});
+        return;
+    }
+    file.trials.push_back(line);
+    file.origins.push_back({pieceLine, static_cast<int>(file.runOpened.size())});
+}
+
+}  // namespace
+
+void ScanRecord(ByteSource& source, ParticipantFile& file) {
+    LineReader reader(source, LineSplitter::kRecordBuffer);
     int lineNumber = 1;
-    for (const LinePiece& piece : LineSplitter::Split(content, LineSplitter::kRecordBuffer)) {
+    for (LinePiece piece; reader.next(piece);) {
         const int pieceLine = lineNumber;
         if (!piece.lineEnd.empty()) {
             ++lineNumber;
         }
-        if (piece.text.empty() || piece.text[0] < '0' || piece.text[0] > '9') {
-            continue;
-        }
-        TrialLine line{};
-        if (!RecordLineParser::ParseTrialLine(piece.text, line)) {
-            const int fields = RecordLineParser::ScanTrialFields(piece.text, line);
-            file.problems.push_back(
-                {pieceLine, "trial line with " + std::to_string(fields) + " of 9 fields"});
-            continue;
-        }
-        std::string fault = CheckTrialLine(line);
-        if (!fault.empty()) {
-            file.problems.push_back({pieceLine, std::move(fault)});
-            continue;
-        }
-        file.trials.push_back(line);
+        ScanPiece(piece, pieceLine, file);
     }
+    if (reader.failed()) {
+        file.readable = false;
+        file.readError = "cannot read";
+    }
+}
+
+void ScanRecordContent(std::string_view content, ParticipantFile& file) {
+    StringByteSource source(content);
+    ScanRecord(source, file);
 }
 
 ParticipantFile ReadParticipantFile(FileSystem& files, const std::string& path) {
     ParticipantFile file;
     file.path = path;
-    std::string content;
-    errno = 0;
-    const FileSystem::ReadResult result = files.readFile(path, content);
-    const int error = errno;
-    if (result != FileSystem::ReadResult::Ok) {
-        file.readError =
-            result == FileSystem::ReadResult::CannotOpen ? "cannot open" : "cannot read";
-        if (error != 0) {
-            file.readError += std::string(" (") + std::strerror(error) + ")";
-        }
+    FileSystem::Opened opened = files.openForReading(path);
+    if (opened.result != FileSystem::Opened::Result::Ok) {
+        file.readError = opened.result == FileSystem::Opened::Result::NotRegular
+                             ? "not a regular file"
+                             : "cannot open (" + opened.reason + ")";
         return file;
     }
     file.readable = true;
-    ScanRecordContent(content, file);
+    ScanRecord(*opened.source, file);
     return file;
 }

@@ -21,12 +21,25 @@ struct TrialCounts {
     int correct = 0;    // valid and the target eye was hit
 };
 
+// Where a usable trial line stands in its file.
+struct TrialOrigin {
+    int line;  // counted from 1
+    int run;   // open markers seen up to this line, from 1; 0 when none
+};
+
 // One record file: one participant.
 struct ParticipantFile {
     std::string path;       // as named on the command line
     bool readable = false;  // false: readError says why, nothing else is filled
     std::string readError;
-    std::vector<TrialLine> trials;  // usable trial lines, in file order (file numbering)
+    std::vector<TrialLine> trials;     // usable trial lines, in file order (file numbering)
+    std::vector<TrialOrigin> origins;  // origins[i] is where trials[i] stands
+    // The time text after "### open trial  : " of each open marker, run r at [r - 1], as written
+    // (asctime's form, e.g. "Mon Jun 12 10:02:11 2000").
+    std::vector<std::string> runOpened;
+    // The seven values of the first parameter line, as the experiment takes them; empty when the
+    // file has none. Values that did not convert are absent from the end.
+    std::vector<int> parameters;
     std::vector<LineProblem> problems;
 
     TrialCounts Counts() const;
@@ -37,6 +50,9 @@ struct ParticipantFile {
 // keeps the lines whose values the experiment could have written. Markers, the parameter line,
 // the column header and foreign lines are passed over, as the experiment does.
 void ScanRecordContent(std::string_view content, ParticipantFile& file);
+
+// The same from a stream, holding only a bounded window of it.
+void ScanRecord(ByteSource& source, ParticipantFile& file);
 
 ParticipantFile ReadParticipantFile(FileSystem& files, const std::string& path);
 

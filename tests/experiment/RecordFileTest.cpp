@@ -1,10 +1,13 @@
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
 
 #include "ExperimentTestSupport.h"
+#include "PosixRecordStream.h"
 #include "TrialLine.h"
 
 namespace {
@@ -148,5 +151,13 @@ TEST(RecordStream, APartialWriteIsCutBack) {
     EXPECT_EXIT(appendOverTheSizeLimit(), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(ReadBytes(dir / "r.txt"), "01 01 1 1  500 1 1 1 0\n");
     // Bytes that cannot be synced (/dev/null refuses fsync) are not reported as written.
-    EXPECT_FALSE(PosixFileSystem().open("/dev/null", FileSystem::OpenMode::Append)->append("x"));
+    EXPECT_FALSE(PosixRecordStream(::open("/dev/null", O_WRONLY)).append("x"));
+    // A device or a FIFO never becomes the record file, and opening one never waits.
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {std::string("/dev/null"), fifo}) {
+        EXPECT_EQ(PosixFileSystem().open(path, FileSystem::OpenMode::Append), nullptr) << path;
+        EXPECT_EQ(PosixFileSystem().openForReading(path).result,
+                  FileSystem::Opened::Result::NotRegular);
+    }
 }

@@ -4,8 +4,10 @@
 #include <string>
 #include <tuple>
 
+#include "LineReader.h"
 #include "LineSplitter.h"
 #include "RecordLineParser.h"
+#include "StringByteSource.h"
 #include "TrialLine.h"
 
 namespace {
@@ -70,4 +72,34 @@ TEST(LineSplitter, PiecesFollowTheBufferAndBothLineEnds) {
     EXPECT_EQ(pieces, a511 + "|/|\n/" + b510 + "|\r\n/c\rd|\n/tail|/");
     EXPECT_TRUE(LineSplitter::UsesCrlf("x\r\ny\n"));
     EXPECT_FALSE(LineSplitter::UsesCrlf("x\ny\r\n"));
+}
+
+// The streaming reader must cut exactly the pieces of the in-memory splitter, whatever the
+// chunking: long lines across chunk borders, CR LF split at a piece limit, no final line end.
+TEST(LineReader, CutsThePiecesOfTheSplitterFromAStream) {
+    const std::string longLine(70000, 'x');
+    const std::vector<std::string> contents = {
+        "",
+        "a",
+        "\n\n\r\n",
+        "ab\r\ncd\nef",
+        std::string(510, '1') + "\r\n2\n",
+        std::string(511, '1') + "\r\n2",
+        longLine + "\r\n" + longLine + "\n" + longLine,
+    };
+    for (const std::string& content : contents) {
+        for (std::size_t buffer : {LineSplitter::kSettingsBuffer, LineSplitter::kRecordBuffer}) {
+            StringByteSource source(content);
+            LineReader reader(source, buffer);
+            std::vector<std::string> streamed;
+            for (LinePiece p; reader.next(p);)
+                streamed.push_back(std::string(p.text) + "|" + std::string(p.lineEnd));
+            std::vector<std::string> split;
+            for (const LinePiece& p : LineSplitter::Split(content, buffer))
+                split.push_back(std::string(p.text) + "|" + std::string(p.lineEnd));
+            EXPECT_EQ(streamed, split) << content.size() << " bytes, buffer " << buffer;
+            EXPECT_EQ(reader.usesCrlf(), LineSplitter::UsesCrlf(content));
+            EXPECT_FALSE(reader.failed());
+        }
+    }
 }

@@ -137,7 +137,7 @@ TEST_F(ReportCommand, ReportsBadInputButEverythingUsable) {
     }
     EXPECT_TRUE(ErrHas(badLines)) << m_err;
     EXPECT_TRUE(ErrHas(missing + ": cannot open (No such file or directory)\n"));
-    EXPECT_TRUE(ErrHas(folder + ": cannot read (Is a directory)\n"));
+    EXPECT_TRUE(ErrHas(folder + ": not a regular file\n"));
     EXPECT_TRUE(OutHas("No usable trial in: " + empty));
     // s01 and the two good lines of the bad file are still reported.
     const std::string csv = Slurp(m_dir / "orvi-report.csv");

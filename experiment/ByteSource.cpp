@@ -1,0 +1,3 @@
+#include "ByteSource.h"
+
+ByteSource::~ByteSource() = default;
