@@ -1,5 +1,9 @@
 #include "ReadOnlyFileSystem.h"
 
+FileSystem::Opened ReadOnlyFileSystem::openForReading(const std::string& path) {
+    return m_files.openForReading(path);
+}
+
 FileSystem::ReadResult ReadOnlyFileSystem::readFile(const std::string& path, std::string& content) {
     return m_files.readFile(path, content);
 }

@@ -8,6 +8,7 @@ class ReadOnlyFileSystem : public FileSystem {
   public:
     explicit ReadOnlyFileSystem(FileSystem& files) : m_files(files) {}
 
+    Opened openForReading(const std::string& path) override;
     ReadResult readFile(const std::string& path, std::string& content) override;
     bool canOpenForReading(const std::string& path) override;
     std::unique_ptr<RecordStream> open(const std::string& path, OpenMode mode) override;
