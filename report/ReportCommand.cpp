@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
@@ -14,6 +15,9 @@
 #include "ParticipantFile.h"
 #include "ReportPlot.h"
 #include "ReportTables.h"
+#include "SdCutReach.h"
+#include "SlopeTest.h"
+#include "WithinSubjectInterval.h"
 
 namespace {
 
@@ -29,31 +33,40 @@ Outputs, in DIR:
   orvi-report.csv          one row per participant x target eye x angular disparity
   orvi-report-slopes.csv   least-squares slope and intercept of mean RT on disparity, per
                            participant and eye (1, 2, and both eyes' cells together)
-  orvi-report-group.csv    mean of participant means per eye x disparity (two or more
+  orvi-report-group.csv    mean of participant means per eye x disparity, with its
+                           between-subject SE and within-subject 95% CI (two or more
                            participants)
-  PREFIX-<participant>.png/.svg, PREFIX-group.png/.svg
-                           mean RT +- standard error against disparity, one line per eye
+  orvi-report-tests.csv    one-sample t-test of the participants' slopes against 0, for
+                           eye 1, eye 2 and both (two or more participants)
+  PREFIX-<participant>.FORMAT, PREFIX-group.FORMAT
+                           mean RT against disparity, one line per eye; bars: SE of the
+                           trials (participant), within-subject 95% CI (group)
 and a short summary on standard output.
 
 Options:
   -o, --output-dir DIR   folder for all outputs (default: the current folder; created
                          when missing)
       --csv FILE         cell table path instead of DIR/orvi-report.csv; the slopes and
-                         group tables go next to it as FILE's name + "-slopes.csv" and
-                         "-group.csv"
+                         other tables go next to it as FILE's name + "-slopes.csv",
+                         "-group.csv" and "-tests.csv"
       --plot-prefix NAME plot file names start with NAME (default: orvi-report)
       --no-plots         write no plots
-      --size WxH         plot size, pixels for PNG and points for SVG (default: 800x600)
+      --size WxH         plot size, pixels for PNG and points for SVG and PDF (default:
+                         800x600)
+      --format LIST      plot formats, comma-separated from png, svg, pdf (default:
+                         png,svg)
       --min-rt MS        leave out correct trials faster than MS milliseconds
       --sd-cut K         then leave out correct trials more than K sample SDs from the mean
-                         of their cell (participant x eye x disparity), in one pass
+                         of their cell (participant x eye x disparity), in one pass; it
+                         can only act on a cell of n trials with (n - 1) / sqrt(n) > K
   -h, --help             show this help and exit
   -V, --version          show the version and exit
 
 Reaction-time figures use the correct trials; accuracy is correct / valid trials. Cancelled
 trials and trials whose click hit no eye are left out of both. Trimming changes the
-reaction-time figures only. Eyes are numbered as in the record file (1, 2). Disparity is the
-rotation from the upright face (viewpoint 5): 0, 45, 90, 135 or 180 degrees.
+reaction-time figures only. Eyes are numbered as in the record file (1, 2; eye 1 is the
+face's own right eye). Disparity is the rotation from the upright face (viewpoint 5): 0, 45,
+90, 135 or 180 degrees.
 
 A trial line (a line that starts with a digit) that does not hold nine numbers, or whose
 values the experiment cannot have written, is reported on standard error as FILE:LINE and
@@ -91,6 +104,30 @@ bool ParseSize(const std::string& text, int& width, int& height) {
     }
     width = w;
     height = h;
+    return true;
+}
+
+bool ParsePlotFormats(const std::string& text, std::vector<PlotFormat>& formats) {
+    std::vector<PlotFormat> parsed;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string name = text.substr(start, comma - start);
+        start = comma + 1;
+        std::optional<PlotFormat> format;
+        for (PlotFormat f : {PlotFormat::Png, PlotFormat::Svg, PlotFormat::Pdf}) {
+            if (name == PlotExtension(f)) {
+                format = f;
+            }
+        }
+        if (!format) {
+            return false;
+        }
+        if (std::find(parsed.begin(), parsed.end(), *format) == parsed.end()) {
+            parsed.push_back(*format);
+        }
+    }
+    formats = parsed;
     return true;
 }
 
@@ -201,16 +238,18 @@ std::string TrimmingText(const Trimming& trimming) {
     return text;
 }
 
-PlotData MakePlotData(const std::string& title,
-                      const std::array<TableCell, kEyeCount * kDisparityCount>& table) {
+// `bars` holds each cell's error-bar half-width, where there is one.
+PlotData MakePlotData(const std::string& title, const std::string& caption,
+                      const std::array<TableCell, kEyeCount * kDisparityCount>& table,
+                      const std::array<std::optional<double>, kEyeCount * kDisparityCount>& bars) {
     PlotData data;
     data.title = title;
+    data.caption = caption;
     for (std::size_t i = 0; i < table.size(); ++i) {
-        const TableCell& c = table[i];
-        if (c.rt.mean) {
+        if (table[i].rt.mean) {
             data.eyes[i / kDisparityCount].push_back(
-                {static_cast<double>(kDisparities[i % kDisparityCount]), *c.rt.mean,
-                 c.rt.se.value_or(0.0)});
+                {static_cast<double>(kDisparities[i % kDisparityCount]), *table[i].rt.mean,
+                 bars[i].value_or(0.0)});
         }
     }
     return data;
@@ -253,8 +292,8 @@ int ParseReportArguments(const std::vector<std::string>& args, ReportOptions& op
             value = arg.substr(eq + 1);
             hasValue = true;
         }
-        static const char* const kValued[] = {"-o",     "--output-dir", "--csv",   "--plot-prefix",
-                                              "--size", "--min-rt",     "--sd-cut"};
+        static const char* const kValued[] = {"-o",     "--output-dir", "--csv",    "--plot-prefix",
+                                              "--size", "--min-rt",     "--sd-cut", "--format"};
         bool known = false;
         for (const char* option : kValued) {
             known = known || name == option;
@@ -296,6 +335,12 @@ int ParseReportArguments(const std::vector<std::string>& args, ReportOptions& op
                                std::to_string(kMaxPlotSize));
                 return kExitUsage;
             }
+        } else if (name == "--format") {
+            if (!ParsePlotFormats(value, options.formats)) {
+                Usage(err,
+                      "--format '" + value + "' is not a comma-separated list of png, svg, pdf");
+                return kExitUsage;
+            }
         } else if (name == "--min-rt") {
             if (!ParseNumber(value, number) || number < 0.0) {
                 Usage(err, "--min-rt '" + value + "' is not a number of milliseconds >= 0");
@@ -329,6 +374,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     const std::vector<std::string> ids = ParticipantIds(options.files);
     std::vector<ParticipantReport> participants;
     std::vector<std::string> withoutData;
+    SdCutReach sdCutReach;
     int readable = 0;
     for (std::size_t i = 0; i < options.files.size(); ++i) {
         const ParticipantFile file = ReadParticipantFile(files, options.files[i]);
@@ -351,6 +397,10 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             continue;
         }
         report.cells = SummarizeCells(file.trials, options.trimming);
+        if (options.trimming.sdCut) {
+            CountSdCutReach(SummarizeCells(file.trials, {options.trimming.minRt, std::nullopt}),
+                            *options.trimming.sdCut, sdCutReach);
+        }
         report.slopes = FitSlopes(report.cells);
         participants.push_back(std::move(report));
     }
@@ -362,6 +412,13 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         << "RT: correct trials; accuracy: correct / valid; cancelled and no-eye trials left "
            "out.\n"
         << "Trimming: " << TrimmingText(options.trimming) << "\n";
+    if (options.trimming.sdCut) {
+        out << Printf(
+            "  --sd-cut %g can only act on a cell of %d or more trials ((n - 1) / sqrt(n) "
+            "> %g);\n  %d of %d cells with reaction times had fewer.\n",
+            *options.trimming.sdCut, sdCutReach.smallestN, *options.trimming.sdCut,
+            sdCutReach.cellsTooSmall, sdCutReach.cellsWithRt);
+    }
 
     if (!participants.empty()) {
         out << "\n"
@@ -378,6 +435,8 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
 
     GroupTable group{};
+    WithinSubjectTable within{};
+    std::vector<SlopeTest> slopeTests;
     const bool pooled = participants.size() >= 2;
     std::array<TableCell, kEyeCount * kDisparityCount> shown{};
     if (pooled) {
@@ -386,13 +445,17 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             tables.push_back(p.cells);
         }
         group = PoolParticipants(tables);
+        within = WithinSubjectIntervals(tables);
         for (std::size_t i = 0; i < group.size(); ++i) {
             shown[i] = {group[i].rt, group[i].accuracy};
         }
         out << "\nGroup: mean of participant means (N = participants with data in the cell)\n";
         PrintTable(out, shown, "N");
-        out << "  slope, mean of participant slopes (ms/deg):";
-        static const char* const kNames[] = {"eye 1", "eye 2", "both"};
+        out << Printf(
+            "  within-subject 95%% CIs over the participants with all five cells of "
+            "the eye: eye 1 N = %d, eye 2 N = %d\n",
+            within[0].n, within[kDisparityCount].n);
+        static const char* const kNames[] = {"eye1", "eye2", "both"};
         for (int k = 0; k < 3; ++k) {
             std::vector<double> slopes;
             for (const ParticipantReport& p : participants) {
@@ -402,11 +465,9 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
                     slopes.push_back(*fit.slope);
                 }
             }
-            const Descriptives d = Describe(slopes);
-            out << (k == 0 ? " " : ", ") << kNames[k] << " " << Column(d.mean, 4, 0) << " (N "
-                << d.n << ")";
+            slopeTests.push_back(TestSlopesAgainstZero(kNames[k], slopes));
         }
-        out << "\n";
+        out << FormatSlopeTestsText(slopeTests);
     } else if (participants.size() == 1) {
         const ParticipantReport& p = participants.front();
         for (std::size_t i = 0; i < p.cells.size(); ++i) {
@@ -437,7 +498,8 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         {CsvStem(csvPath) + "-slopes.csv", FormatSlopesCsv(participants)},
     };
     if (pooled) {
-        tables.push_back({CsvStem(csvPath) + "-group.csv", FormatGroupCsv(group)});
+        tables.push_back({CsvStem(csvPath) + "-group.csv", FormatGroupCsv(group, within)});
+        tables.push_back({CsvStem(csvPath) + "-tests.csv", FormatSlopeTestsCsv(slopeTests)});
     }
     std::vector<std::string> written;
     for (const auto& [path, text] : tables) {
@@ -452,23 +514,38 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     int plotCount = 0;
     if (options.plots) {
         std::vector<std::pair<std::string, PlotData>> plots;
+        std::array<std::optional<double>, kEyeCount * kDisparityCount> bars{};
         for (const ParticipantReport& p : participants) {
             std::array<TableCell, kEyeCount * kDisparityCount> table{};
+            int used = 0;
             for (std::size_t i = 0; i < p.cells.size(); ++i) {
                 table[i] = {p.cells[i].rt, p.cells[i].accuracy};
+                bars[i] = p.cells[i].rt.se;
+                used += p.cells[i].rt.n;
             }
-            plots.push_back({p.id, MakePlotData("Participant " + p.id, table)});
+            std::string caption = std::to_string(p.counts.correct) + " correct trials";
+            if (used != p.counts.correct) {
+                caption += " (" + std::to_string(used) + " after trimming)";
+            }
+            plots.push_back(
+                {p.id, MakePlotData("Participant " + p.id,
+                                    caption + "; bars: SE of the cell's trials", table, bars)});
         }
         if (pooled) {
+            for (std::size_t i = 0; i < within.size(); ++i) {
+                bars[i] = within[i].halfWidth;
+            }
             plots.push_back(
-                {"group", MakePlotData("Group: mean of " + std::to_string(participants.size()) +
-                                           " participant means",
-                                       shown)});
+                {"group",
+                 MakePlotData(Printf("Group: mean of N = %zu participants", participants.size()),
+                              Printf("bars: within-subject 95%% CI, eye 1 N = %d, eye 2 N = %d",
+                                     within[0].n, within[kDisparityCount].n),
+                              shown, bars)});
         }
         for (const auto& [name, data] : plots) {
             const std::string stem = JoinPath(options.outputDir, options.plotPrefix + "-" + name);
-            for (PlotFormat format : {PlotFormat::Png, PlotFormat::Svg}) {
-                const std::string path = stem + (format == PlotFormat::Png ? ".png" : ".svg");
+            for (PlotFormat format : options.formats) {
+                const std::string path = stem + "." + PlotExtension(format);
                 if (WritePlot(data, format, path, options.width, options.height, error)) {
                     ++plotCount;
                 } else {
@@ -486,7 +563,10 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         }
         if (plotCount > 0) {
             out << " and " << plotCount << " plots "
-                << JoinPath(options.outputDir, options.plotPrefix + "-*.png/.svg");
+                << JoinPath(options.outputDir, options.plotPrefix + "-*.");
+            for (std::size_t f = 0; f < options.formats.size(); ++f) {
+                out << (f == 0 ? "" : "/") << PlotExtension(options.formats[f]);
+            }
         }
         out << "\n";
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "FileSystem.h"
+#include "ReportPlot.h"
 #include "Statistics.h"
 
 inline constexpr int kExitOk = 0;
@@ -20,6 +21,7 @@ struct ReportOptions {
     bool plots = true;
     int width = 800;
     int height = 600;
+    std::vector<PlotFormat> formats = {PlotFormat::Png, PlotFormat::Svg};
     Trimming trimming;
 };
 

@@ -20,6 +20,13 @@ constexpr int kEyeColour0 = 2;  // colour map 0 index of eye 1; eye 2 follows
 // Eyes are drawn a little apart so that their error bars do not hide each other.
 constexpr double kDodge = 2.0;
 
+// Cells lie this far apart; a wider gap between two points is a cell without data.
+constexpr double kCellStep = 45.0;
+
+// Line widths and marker sizes are chosen for 800x600 and grow with the plot.
+constexpr double kBaseWidth = 800.0;
+constexpr double kBaseHeight = 600.0;
+
 // Filled circle and square (UTF-8), drawn with the device's own font.
 constexpr const char* kMarkers[2] = {"\u25CF", "\u25A0"};
 
@@ -58,8 +65,8 @@ void YRange(const PlotData& data, double& low, double& high) {
     high = -1e300;
     for (const auto& eye : data.eyes) {
         for (const PlotPoint& p : eye) {
-            low = std::min(low, p.mean - p.se);
-            high = std::max(high, p.mean + p.se);
+            low = std::min(low, p.mean - p.bar);
+            high = std::max(high, p.mean + p.bar);
         }
     }
     if (low > high) {
@@ -71,7 +78,7 @@ void YRange(const PlotData& data, double& low, double& high) {
     high = std::ceil((high + pad) / 50.0) * 50.0;
 }
 
-void DrawEye(const std::vector<PlotPoint>& points, int eyeIndex) {
+void DrawEye(const std::vector<PlotPoint>& points, int eyeIndex, double scale) {
     if (points.empty()) {
         return;
     }
@@ -84,27 +91,34 @@ void DrawEye(const std::vector<PlotPoint>& points, int eyeIndex) {
     for (const PlotPoint& p : points) {
         x.push_back(p.disparity + offset);
         y.push_back(p.mean);
-        if (p.se > 0.0) {
+        if (p.bar > 0.0) {
             barX.push_back(p.disparity + offset);
-            low.push_back(p.mean - p.se);
-            high.push_back(p.mean + p.se);
+            low.push_back(p.mean - p.bar);
+            high.push_back(p.mean + p.bar);
         }
     }
-    const PLINT n = static_cast<PLINT>(x.size());
     plcol0(kEyeColour0 + eyeIndex);
-    plwidth(1.5);
+    plwidth(1.5 * scale);
     if (!barX.empty()) {
+        // The caps are as long as the minor ticks.
+        plsmin(0.0, 2.0);
         plerry(static_cast<PLINT>(barX.size()), barX.data(), low.data(), high.data());
+        plsmin(0.0, 1.0);
     }
-    plwidth(2.5);
-    if (n >= 2) {
-        plline(n, x.data(), y.data());
+    plwidth(2.5 * scale);
+    std::size_t start = 0;
+    for (std::size_t i = 1; i <= points.size(); ++i) {
+        if (i == points.size() || points[i].disparity - points[i - 1].disparity > kCellStep) {
+            if (i - start >= 2) {
+                plline(static_cast<PLINT>(i - start), &x[start], &y[start]);
+            }
+            start = i;
+        }
     }
-    plssym(0.0, 1.1);
-    plstring(n, x.data(), y.data(), kMarkers[eyeIndex]);
+    plstring(static_cast<PLINT>(x.size()), x.data(), y.data(), kMarkers[eyeIndex]);
 }
 
-void DrawLegend(const PlotData& data) {
+void DrawLegend(const PlotData& data, double scale) {
     PLINT options[2];
     PLINT textColours[2];
     const char* texts[2];
@@ -126,7 +140,7 @@ void DrawLegend(const PlotData& data) {
         texts[n] = kNames[e];
         lineColours[n] = kEyeColour0 + e;
         lineStyles[n] = 1;
-        lineWidths[n] = 2.5;
+        lineWidths[n] = 2.5 * scale;
         symbolColours[n] = kEyeColour0 + e;
         symbolScales[n] = 1.1;
         symbolNumbers[n] = 1;
@@ -147,9 +161,20 @@ void DrawLegend(const PlotData& data) {
 
 }  // namespace
 
+const char* PlotExtension(PlotFormat format) {
+    switch (format) {
+        case PlotFormat::Png: return "png";
+        case PlotFormat::Svg: return "svg";
+        case PlotFormat::Pdf: return "pdf";
+    }
+    return "";
+}
+
 bool WritePlot(const PlotData& data, PlotFormat format, const std::string& path, int width,
                int height, std::string& error) {
-    const char* device = format == PlotFormat::Png ? "pngcairo" : "svg";
+    const char* device = format == PlotFormat::Png   ? "pngcairo"
+                         : format == PlotFormat::Svg ? "svg"
+                                                     : "pdfcairo";
     if (!DeviceAvailable(device)) {
         error = std::string("PLplot device \"") + device + "\" is not installed";
         return false;
@@ -174,24 +199,28 @@ bool WritePlot(const PlotData& data, PlotFormat format, const std::string& path,
     SetColourFromHex(kEyeColour0 + 1, kEyeColours[1]);
     plinit();
 
+    const double scale = std::min(width / kBaseWidth, height / kBaseHeight);
     double low = 0.0;
     double high = 0.0;
     YRange(data, low, high);
     pladv(0);
     plschr(0.0, 1.15);
-    plvpor(0.12, 0.95, 0.13, 0.9);
+    plvpor(0.12, 0.95, 0.13, 0.86);
     plwind(-12.0, 192.0, low, high);
     plcol0(kGrid);
-    plwidth(0.8);
+    plwidth(0.8 * scale);
     plbox("g", 45.0, 0, "g", 0.0, 0);
     plcol0(kInk);
-    plwidth(1.0);
+    plwidth(1.0 * scale);
     plbox("bcnst", 45.0, 3, "bcnstv", 0.0, 0);
-    pllab("Angular disparity from upright (deg)", "Mean reaction time (ms) #(2233) SE",
-          data.title.c_str());
-    DrawEye(data.eyes[0], 0);
-    DrawEye(data.eyes[1], 1);
-    DrawLegend(data);
+    pllab("Angular disparity from upright (deg)", "Mean reaction time (ms)", "");
+    plmtex("t", 2.2, 0.5, 0.5, data.title.c_str());
+    plschr(0.0, 0.9);
+    plmtex("t", 1.2, 0.5, 0.5, data.caption.c_str());
+    plschr(0.0, 1.15);
+    DrawEye(data.eyes[0], 0, scale);
+    DrawEye(data.eyes[1], 1, scale);
+    DrawLegend(data, scale);
     plend();
     return true;
 }

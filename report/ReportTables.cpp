@@ -52,15 +52,17 @@ std::string FormatCellsCsv(const std::vector<ParticipantReport>& participants) {
     return csv;
 }
 
-std::string FormatGroupCsv(const GroupTable& group) {
+std::string FormatGroupCsv(const GroupTable& group, const WithinSubjectTable& within) {
     std::string csv =
         "eye,disparity_deg,n_participants,mean_rt_ms,median_rt_ms,sd_rt_ms,se_rt_ms,"
-        "n_accuracy,mean_accuracy\n";
-    for (const GroupCell& cell : group) {
+        "n_accuracy,mean_accuracy,n_within,ci95_within_ms\n";
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        const GroupCell& cell = group[i];
         csv += std::to_string(cell.eye) + "," + std::to_string(cell.disparity) + "," +
                std::to_string(cell.rt.n) + "," + RtColumns(cell.rt) + "," +
                std::to_string(cell.accuracyN) + "," +
-               FormatFixed(cell.accuracy, kAccuracyDecimals) + "\n";
+               FormatFixed(cell.accuracy, kAccuracyDecimals) + "," + std::to_string(within[i].n) +
+               "," + FormatFixed(within[i].halfWidth, kMsDecimals) + "\n";
     }
     return csv;
 }

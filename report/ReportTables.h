@@ -6,6 +6,7 @@
 
 #include "ParticipantFile.h"
 #include "Statistics.h"
+#include "WithinSubjectInterval.h"
 
 // A participant the report has data for: a record file with at least one usable trial.
 struct ParticipantReport {
@@ -22,8 +23,8 @@ std::string FormatFixed(std::optional<double> value, int decimals);
 // One row per participant x eye x disparity.
 std::string FormatCellsCsv(const std::vector<ParticipantReport>& participants);
 
-// One row per eye x disparity, over participant means.
-std::string FormatGroupCsv(const GroupTable& group);
+// One row per eye x disparity, over participant means, with the within-subject intervals.
+std::string FormatGroupCsv(const GroupTable& group, const WithinSubjectTable& within);
 
 // One row per participant x eye (1, 2, both).
 std::string FormatSlopesCsv(const std::vector<ParticipantReport>& participants);

@@ -50,12 +50,35 @@ class ReportCommand : public ::testing::Test {
     std::string m_out, m_err;
 };
 
-// Data lines of one eye: polylines in its colour through three or more points (error bars and
-// the legend sample have two).
-int SeriesLines(const std::string& svg, const char* colour) {
-    const std::regex line(std::string(R"(<polyline[^>]*stroke=")") + colour +
-                          R"("[^>]*points="\s*[^"\s]+\s+[^"\s]+\s+[^"\s])");
-    return std::distance(std::sregex_iterator(svg.begin(), svg.end(), line), {});
+// Data lines of one eye: the polylines in its colour that run neither straight up (error bars)
+// nor across (caps, the legend sample), as their number of points and their width.
+std::vector<std::pair<int, double>> SeriesLines(const std::string& svg, const char* colour) {
+    const std::regex line(std::string(R"re(<polyline\s+stroke-width="([^"]+)"\s+stroke=")re") +
+                          colour + R"re("[^>]*points="([^"]*)")re");
+    std::vector<std::pair<int, double>> lines;
+    for (auto m = std::sregex_iterator(svg.begin(), svg.end(), line); m != std::sregex_iterator();
+         ++m) {
+        std::istringstream points((*m)[2].str());
+        std::vector<std::pair<double, double>> xy;
+        double x = 0, y = 0;
+        char comma = 0;
+        while (points >> x >> comma >> y) xy.push_back({x, y});
+        if (xy.size() >= 2 && xy[0].first != xy[1].first && xy[0].second != xy[1].second) {
+            lines.push_back({static_cast<int>(xy.size()), std::stod((*m)[1].str())});
+        }
+    }
+    return lines;
+}
+
+// The SVG device writes every character of a text as "&#xNN;".
+std::string SvgText(const std::string& svg) {
+    std::string text;
+    const std::regex character("&#x([0-9a-fA-F]+);");
+    for (auto m = std::sregex_iterator(svg.begin(), svg.end(), character);
+         m != std::sregex_iterator(); ++m) {
+        text += static_cast<char>(std::stoi((*m)[1].str(), nullptr, 16));
+    }
+    return text;
 }
 
 }  // namespace
@@ -66,6 +89,14 @@ int SeriesLines(const std::string& svg, const char* colour) {
 //     intercept 554; both: Sxy 72000, Sxx 40500 -> 1.7778, intercept 527.
 //   Group eye 2 at 180: s02 hit the wrong eye, so RT over 830 740 (N 2, SE 45), accuracy
 //     over 1 0 1; eye 1 at 0: 500 600 450 -> 516.67, SD 76.38.
+//   Within-subject CI, eye 1 (all three complete): own means 680 840 570, grand 696.67; at 0
+//     the normalised 516.67 456.67 576.67 have SD 60, so t(.975, 2) 4.3027 x 60 / sqrt(3) x
+//     sqrt(5/4) = 166.64. Eye 2 leaves s02 out (no mean at 180): own means 694 606, grand 650;
+//     at 0: 496 514, SD 12.728 -> 12.7062 x 12.728 / sqrt(2) x sqrt(5/4) = 127.85.
+//   Slope test, eye 1: slopes 2, 8/3, 4/3 -> mean 2, SD 2/3, t = 3 sqrt(3) = 5.1962, df 2,
+//     p = 1 - t / sqrt(2 + t^2) = 0.0350987 (closed form for df 2), d_z 3.
+//   Every figure of both tables was also recomputed from report-expected.csv with an awk
+//   script of its own (t quantiles and p in closed form for df 1 and 2).
 TEST_F(ReportCommand, TablesOfAGroupMatchTheWorkedAnswersByteForByte) {
     const fs::path csv = m_dir / "cells.csv";
     ASSERT_EQ(Run({"--no-plots", "--csv", csv.string(), Data("report-s01.txt"),
@@ -76,13 +107,18 @@ TEST_F(ReportCommand, TablesOfAGroupMatchTheWorkedAnswersByteForByte) {
     EXPECT_EQ(Slurp(csv), Slurp(Data("report-expected.csv")));
     EXPECT_EQ(Slurp(m_dir / "cells-slopes.csv"), Slurp(Data("report-expected-slopes.csv")));
     EXPECT_EQ(Slurp(m_dir / "cells-group.csv"), Slurp(Data("report-expected-group.csv")));
+    EXPECT_EQ(Slurp(m_dir / "cells-tests.csv"), Slurp(Data("report-expected-tests.csv")));
     EXPECT_TRUE(OutHas("3 files, 3 participants with data"));
-    // (2 + 2.6667 + 1.3333) / 3 and (1.5556 + 2.7778 + 1.4889) / 3
-    EXPECT_TRUE(OutHas("eye 1 2.0000 (N 3), eye 2 1.9407 (N 3)"));
+    EXPECT_TRUE(
+        OutHas("  eye1     3    2.0000    0.6667    0.3849    5.1962   2  0.0350987    "
+               "0.3439    3.6561    3.0000\n"))
+        << m_out;
+    EXPECT_TRUE(OutHas("eye 1 N = 3, eye 2 N = 2"));
     EXPECT_TRUE(OutHas("Trimming: none"));
 }
 
-// Eye 1 at 0 of report-trim.txt: 90 and 900 out (see StatisticsTest).
+// Eye 1 at 0 of report-trim.txt: 90 and 900 out (see StatisticsTest). A cut of 1.5 needs
+// (n - 1) / sqrt(n) > 1.5: n = 4 gives exactly 1.5, so 5; eye 2 at 180 (3 trials) is too small.
 TEST_F(ReportCommand, StatesTheTrimmingAndCountsTrimmedTrials) {
     ASSERT_EQ(Run({"--no-plots", "-o", m_dir.string(), "--min-rt", "100", "--sd-cut=1.5",
                    Data("report-trim.txt")}),
@@ -90,6 +126,10 @@ TEST_F(ReportCommand, StatesTheTrimmingAndCountsTrimmedTrials) {
     EXPECT_TRUE(
         OutHas("Trimming: correct trials under 100 ms left out; then correct trials "
                "more than 1.5 SD from their cell mean left out"));
+    EXPECT_TRUE(
+        OutHas("\n  --sd-cut 1.5 can only act on a cell of 5 or more trials ((n - 1) / "
+               "sqrt(n) > 1.5);\n  1 of 2 cells with reaction times had fewer.\n"))
+        << m_out;
     const std::string csv = Slurp(m_dir / "orvi-report.csv");
     EXPECT_NE(csv.find("\nreport-trim,1,0,6,6,1.0000,4,2,515.00,515.00,12.91,6.45\n"),
               std::string::npos)
@@ -97,26 +137,54 @@ TEST_F(ReportCommand, StatesTheTrimmingAndCountsTrimmedTrials) {
     EXPECT_FALSE(fs::exists(m_dir / "orvi-report-group.csv"));  // one participant: no group
 }
 
-TEST_F(ReportCommand, WritesPngAndSvgPlotsWithOneLinePerEye) {
-    const fs::path only1 = m_dir / "eye1-only.txt";
-    std::ofstream(only1) << "01 05 1 5  500 1 1 1 0\n02 04 1 4  590 1 1 1 0\n"
-                            "03 03 1 3  680 1 1 1 0\n";
-    ASSERT_EQ(Run({"-o", m_dir.string(), "--size", "640x480", "--plot-prefix", "rt",
-                   Data("report-s01.txt"), only1.string()}),
-              kExitOk)
-        << m_err;
-    for (const std::string name : {"rt-report-s01", "rt-eye1-only", "rt-group"}) {
+// gap.txt has eye 1 at 0, 45, 90 and 180 but not at 135, and no eye 2: its eye 1 line stops at
+// 90 and the point at 180 stands alone.
+TEST_F(ReportCommand, WritesPlotsInEachFormatWithBrokenLinesAndCaptions) {
+    const fs::path gap = m_dir / "gap.txt";
+    std::ofstream(gap) << "01 05 1 5  500 1 1 1 0\n02 04 1 4  590 1 1 1 0\n"
+                          "03 03 1 3  680 1 1 1 0\n04 01 1 1  860 1 1 1 0\n";
+    const std::vector<std::string> inputs = {Data("report-s01.txt"), Data("report-s03.txt"),
+                                             gap.string()};
+    std::vector<std::string> args = {"-o", m_dir.string(), "--size",     "640x480", "--plot-prefix",
+                                     "rt", "--format",     "svg,png,pdf"};
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    ASSERT_EQ(Run(args), kExitOk) << m_err;
+    const std::pair<const char*, std::vector<const char*>> plots[] = {
+        {"rt-report-s01", {"Participant report-s01", "15 correct trials", "bars: SE"}},
+        {"rt-gap", {"Participant gap", "4 correct trials"}},
+        {"rt-group",
+         {"N = 3 participants", "bars: within-subject 95% CI, eye 1 N = 2, eye 2 N = 2"}},
+    };
+    for (const auto& [name, captions] : plots) {
         SCOPED_TRACE(name);
+        const std::string stem = (m_dir / name).string();
         // PNG signature, then the IHDR chunk (length 13) with width 640 and height 480.
-        EXPECT_EQ(Slurp(m_dir / (name + ".png")).substr(0, 24),
+        EXPECT_EQ(Slurp(stem + ".png").substr(0, 24),
                   std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x02\x80\0\0\x01\xe0", 24));
-        const std::string svg = Slurp(m_dir / (name + ".svg"));
+        const std::string pdf = Slurp(stem + ".pdf");
+        EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
+        EXPECT_NE(pdf.find("/MediaBox [ 0 0 640 480 ]"), std::string::npos);
+        const std::string svg = Slurp(stem + ".svg");
         EXPECT_TRUE(std::regex_search(
             svg, std::regex(R"(<svg\s[^>]*width="640(pt)?"[^>]*height="480(pt)?")")));
         EXPECT_NE(svg.find("</svg>"), std::string::npos);
-        EXPECT_EQ(SeriesLines(svg, kEyeColours[0]), 1);
-        EXPECT_EQ(SeriesLines(svg, kEyeColours[1]), name == "rt-eye1-only" ? 0 : 1);
+        const bool gapped = std::string(name) == "rt-gap";
+        const auto eye1 = SeriesLines(svg, kEyeColours[0]);
+        ASSERT_EQ(eye1.size(), 1u);
+        EXPECT_EQ(eye1[0].first, gapped ? 3 : 5);
+        EXPECT_EQ(SeriesLines(svg, kEyeColours[1]).size(), gapped ? 0u : 1u);
+        for (const char* caption : captions) {
+            EXPECT_NE(SvgText(svg).find(caption), std::string::npos) << caption;
+        }
     }
+    // Lines grow with the plot, as the text does.
+    args[3] = "1280x960";
+    args[5] = "big";
+    args[7] = "svg";
+    ASSERT_EQ(Run(args), kExitOk) << m_err;
+    EXPECT_DOUBLE_EQ(SeriesLines(Slurp(m_dir / "big-group.svg"), kEyeColours[0])[0].second,
+                     2 * SeriesLines(Slurp(m_dir / "rt-group.svg"), kEyeColours[0])[0].second);
+    EXPECT_FALSE(fs::exists(m_dir / "big-group.png"));
 }
 
 TEST_F(ReportCommand, ReportsBadInputButEverythingUsable) {
@@ -161,6 +229,8 @@ TEST_F(ReportCommand, UsageErrorsExitWithTwo) {
         {{"--sd-cut", "2x", "a.txt"}, "--sd-cut '2x' is not a number > 0"},
         {{"--size", "640x100", "a.txt"}, "plot size '640x100' is not WIDTHxHEIGHT"},
         {{"--plot-prefix", "a/b", "a.txt"}, "plot prefix 'a/b' must be"},
+        {{"--format", "png,gif", "a.txt"}, "--format 'png,gif' is not a comma-separated list"},
+        {{"--format=", "a.txt"}, "--format '' is not"},
     };
     for (const auto& [args, message] : cases) {
         EXPECT_EQ(Run(args), kExitUsage) << message;
