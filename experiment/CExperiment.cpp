@@ -1,10 +1,13 @@
 #include "CExperiment.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <utility>
 
+#include "LineReader.h"
 #include "LineSplitter.h"
 #include "RecordLineParser.h"
 #include "ShiftJisText.h"
@@ -23,6 +26,11 @@ const char kMsgTempFile[] =
     "拡張子が$$$のファイルを削除してから再起動してください。";
 const char kMsgAbnormal[] = "これが表示されたら異常";
 const char kMsgCannotRebuild[] = "記録ファイルを再構成できません。終了します。";
+const char kMsgInUse[] =
+    "その記録ファイルは他のorviが使用中です。\n別のファイルを指定してください。";
+
+// A cancellation copies the record file in pieces of about this size.
+constexpr std::size_t kCopyChunkBytes = 65536;
 
 const char kOpenMarker[] = "### open trial  : ";
 const char kCloseMarker[] = "### close trial : ";
@@ -114,28 +122,26 @@ void CExperiment::LoadSettings() {
 
     int* const settings[6] = {&m_nBeepDelay,  &m_nBeepLength, &m_nFaceDelay,
                               &m_nBlinkWhite, &m_nBlinkRed,   &m_nHideCursor};
-    std::string content;
-    switch (m_files.readFile(m_szIniPath, content)) {
-        case FileSystem::ReadResult::Ok: {
-            // Lines the file does not have leave their settings at the defaults.
-            const std::vector<LinePiece> lines =
-                LineSplitter::Split(content, LineSplitter::kSettingsBuffer);
-            for (std::size_t i = 0; i < 6 && i < lines.size(); ++i) {
-                RecordLineParser::ScanIntegers(lines[i].text, settings[i], 1);
-            }
-            return;
+    FileSystem::Opened opened = m_files.openForReading(m_szIniPath);
+    if (opened.result == FileSystem::Opened::Result::Ok) {
+        // Lines the file does not have leave their settings at the defaults; what follows the
+        // sixth line is never read.
+        LineReader reader(*opened.source, LineSplitter::kSettingsBuffer);
+        LinePiece line;
+        for (int i = 0; i < 6 && reader.next(line); ++i) {
+            RecordLineParser::ScanIntegers(line.text, settings[i], 1);
         }
-        case FileSystem::ReadResult::Error:
-            return;  // there, but unreadable: never overwrite the operator's file
-        case FileSystem::ReadResult::CannotOpen:
-            break;
+        return;
+    }
+    if (opened.result != FileSystem::Opened::Result::Missing) {
+        return;  // there, but not a file that can be read: never overwrite it
     }
     std::string text;
     for (int i = 0; i < 6; ++i) {
         text += std::to_string(*settings[i]) + "\t; " + kSjisSettingsComments[i] + "\n";
     }
     if (std::unique_ptr<RecordStream> file =
-            m_files.open(m_szIniPath, FileSystem::OpenMode::Truncate)) {
+            m_files.open(m_szIniPath, FileSystem::OpenMode::CreateNew)) {
         file->append(text);
         file->close();
     }
@@ -226,11 +232,19 @@ int CExperiment::IsCorrect() const { return m_nResponse == m_nCurEye ? 1 : 0; }
 
 void CExperiment::StartRun() {
     ResetRun();
-    if (ChooseRecordFile() == -1) {
-        Fail(kMsgNoRecordFile, MessageIcon::Information, 0);
-    }
-    if (OpenRecordFile() == -1) {
-        Fail(kMsgCannotCreate, MessageIcon::Stop, 1);
+    for (;;) {
+        if (ChooseRecordFile() == -1) {
+            Fail(kMsgNoRecordFile, MessageIcon::Information, 0);
+        }
+        const int opened = OpenRecordFile();
+        if (opened == 0) {
+            return;
+        }
+        if (opened != kRecordFileInUse) {
+            Fail(kMsgCannotCreate, MessageIcon::Stop, 1);
+        }
+        // The operator most likely chose the neighbouring station's file: let them choose again.
+        m_platform.showMessage(kMsgInUse, MessageIcon::Stop);
     }
 }
 
@@ -252,51 +266,78 @@ int CExperiment::ChooseRecordFile() {
 
 int CExperiment::OpenRecordFile() {
     ReleaseRecordFile();
-    std::string content;
-    const FileSystem::ReadResult read = m_files.readFile(m_strPath, content);
-    if (read == FileSystem::ReadResult::Error) {
-        return -1;  // continuing from half a file would lose the run's state
-    }
-    const bool existed = read == FileSystem::ReadResult::Ok;
-    bool parametersTaken = false;
-    m_bCrlf = LineSplitter::UsesCrlf(content);
-    for (const LinePiece& line : LineSplitter::Split(content, LineSplitter::kRecordBuffer)) {
-        TrialLine fields{};
-        if (!line.text.empty() && line.text[0] >= '0' && line.text[0] <= '9') {
-            if (!RecordLineParser::ParseTrialLine(line.text, fields)) {
-                continue;
-            }
-            const TrialRecord record{
-                MinusOne(fields.item), MinusOne(fields.eye),      MinusOne(fields.viewpoint),
-                fields.reactionTime,   MinusOne(fields.response), fields.correct,
-                fields.valid,          fields.cancelled};
-            StoreRecord(m_nTrials, record);
-            ++m_nTrials;
-            if (record.cancelled == 0 && record.valid == 1) {
-                RestoreDoneItem(record.item, record.reactionTime);
-            }
-        } else if (!parametersTaken && RecordLineParser::IsParameterLine(line.text)) {
-            int values[RecordLineParser::kParameterCount] = {
-                m_nBeepDelay, m_nBeepLength, m_nFaceDelay, m_nBlinkWhite,
-                m_nBlinkRed,  m_nHideCursor, m_nSwapSides};
-            RecordLineParser::ScanParameters(line.text, values);
-            m_nBeepDelay = values[0];
-            m_nBeepLength = values[1];
-            m_nFaceDelay = values[2];
-            m_nBlinkWhite = values[3];
-            m_nBlinkRed = values[4];
-            m_nHideCursor = values[5];
-            m_nSwapSides = values[6];
-            parametersTaken = true;
+    // Locked before reading, so that no other instance writes between the read and the run.
+    std::unique_ptr<RecordStream> file;
+    bool created = false;
+    for (int attempt = 0; attempt < 3 && !file; ++attempt) {
+        file = m_files.open(m_strPath, FileSystem::OpenMode::CreateNew);
+        created = file != nullptr;
+        if (!file) {
+            file = m_files.open(m_strPath, FileSystem::OpenMode::Append);
+        }
+        if (!file) {
+            return -1;
+        }
+        if (!file->tryLock()) {
+            return kRecordFileInUse;
+        }
+        if (!file->isAt(m_strPath)) {
+            file.reset();  // replaced by its owner's cancellation before the lock was taken
         }
     }
-    if (existed && m_nPos < kItemCount) {
-        SelectCurrentItem();
-    }
-
-    std::unique_ptr<RecordStream> file = m_files.open(m_strPath, FileSystem::OpenMode::Append);
     if (!file) {
         return -1;
+    }
+    if (created) {
+        SyncFolder(m_strPath);
+    }
+
+    bool parametersTaken = false;
+    m_bCrlf = false;
+    if (!created) {
+        FileSystem::Opened opened = m_files.openForReading(m_strPath);
+        if (opened.result != FileSystem::Opened::Result::Ok) {
+            return -1;  // continuing from a file that cannot be read back would lose the run
+        }
+        LineReader reader(*opened.source, LineSplitter::kRecordBuffer);
+        LinePiece line;
+        while (reader.next(line)) {
+            TrialLine fields{};
+            if (!line.text.empty() && line.text[0] >= '0' && line.text[0] <= '9') {
+                if (!RecordLineParser::ParseTrialLine(line.text, fields)) {
+                    continue;
+                }
+                const TrialRecord record{
+                    MinusOne(fields.item), MinusOne(fields.eye),      MinusOne(fields.viewpoint),
+                    fields.reactionTime,   MinusOne(fields.response), fields.correct,
+                    fields.valid,          fields.cancelled};
+                StoreRecord(m_nTrials, record);
+                ++m_nTrials;
+                if (record.cancelled == 0 && record.valid == 1) {
+                    RestoreDoneItem(record.item, record.reactionTime);
+                }
+            } else if (!parametersTaken && RecordLineParser::IsParameterLine(line.text)) {
+                int values[RecordLineParser::kParameterCount] = {
+                    m_nBeepDelay, m_nBeepLength, m_nFaceDelay, m_nBlinkWhite,
+                    m_nBlinkRed,  m_nHideCursor, m_nSwapSides};
+                RecordLineParser::ScanParameters(line.text, values);
+                m_nBeepDelay = values[0];
+                m_nBeepLength = values[1];
+                m_nFaceDelay = values[2];
+                m_nBlinkWhite = values[3];
+                m_nBlinkRed = values[4];
+                m_nHideCursor = values[5];
+                m_nSwapSides = values[6];
+                parametersTaken = true;
+            }
+        }
+        if (reader.failed()) {
+            return -1;
+        }
+        m_bCrlf = reader.usesCrlf();
+        if (m_nPos < kItemCount) {
+            SelectCurrentItem();
+        }
     }
     m_pFile = file.release();
 
@@ -308,7 +349,7 @@ int CExperiment::OpenRecordFile() {
                       m_nHideCursor, m_nSwapSides);
         text += line;
     }
-    if (!existed) {
+    if (created) {
         text += std::string(kSjisColumnHeader) + "\n";
     }
     AppendToRecordFile(text);
@@ -390,60 +431,88 @@ void CExperiment::CancelTrial(int depth) {
 }
 
 // Builds the new content in the temporary file and renames it over the record file, so that
-// the record path always holds either the whole old or the whole new content. Failures:
-//   (a) the stale temporary file cannot be replaced, or the new content cannot be written and
-//       synced to it;
+// the record path always holds either the whole old or the whole new content. The record file
+// stays locked throughout, and the temporary file is locked from its creation. Failures:
+//   (a) the temporary file cannot be made (a leftover one cannot be removed, or another
+//       instance holds it), or the new content cannot be written and synced to it;
 //   (b) the record file cannot be read back, which nothing but outside interference causes;
-//   (c) the rename over the record file, or syncing its folder, fails.
+//   (c) the rename over the record file fails.
 // Before the rename the record file is untouched; after it the record file holds the whole new
-// content. The open temporary file follows the rename and becomes the record stream.
+// content. The open, locked temporary file follows the rename and becomes the record stream.
 void CExperiment::RewriteCancelledLine(int k) {
-    const std::string tempPath = TemporaryPathFor(m_strPath);
-    m_files.remove(tempPath);
-    std::unique_ptr<RecordStream> temp = m_files.open(tempPath, FileSystem::OpenMode::CreateNew);
+    // A link stays a link: the file it names is replaced, beside itself.
+    const std::string recordPath = m_files.finalPath(m_strPath);
+    RecordStream::Permissions permissions;
+    if (!m_pFile->isAt(recordPath) || !m_pFile->permissions(permissions)) {
+        Fail(kMsgCannotWrite, MessageIcon::Stop, 1);
+    }
+    const std::string tempPath = TemporaryPathFor(recordPath);
+    std::unique_ptr<RecordStream> temp = m_files.createLocked(tempPath);
     if (!temp) {
         Fail(kMsgTempFile, MessageIcon::Stop, 1);
     }
-    auto discardTemp = [&] {
-        temp->close();
+    // Removed while still locked, so that no other instance's file of that name is touched.
+    auto failDiscarding = [&](const char* message) {
         m_files.remove(tempPath);
+        temp->close();
+        Fail(message, MessageIcon::Stop, 1);
     };
-
-    std::string old;
-    if (m_files.readFile(m_strPath, old) != FileSystem::ReadResult::Ok) {
-        discardTemp();
-        Fail(kMsgAbnormal, MessageIcon::Stop, 1);
+    if (!temp->setPermissions(permissions)) {
+        failDiscarding(kMsgTempFile);
     }
-    const bool crlf = LineSplitter::UsesCrlf(old);
-    std::string rewritten;
-    rewritten.reserve(old.size() + 8);
-    for (const LinePiece& line : LineSplitter::Split(old, LineSplitter::kRecordBuffer)) {
+
+    FileSystem::Opened old = m_files.openForReading(recordPath);
+    if (old.result != FileSystem::Opened::Result::Ok) {
+        failDiscarding(kMsgAbnormal);
+    }
+    LineReader reader(*old.source, LineSplitter::kRecordBuffer);
+    std::string chunk;
+    LinePiece line;
+    while (reader.next(line)) {
         TrialLine fields{};
-        if (RecordLineParser::ScanTrialFields(line.text, fields) ==
+        if (!line.text.empty() &&
+            RecordLineParser::ScanTrialFields(line.text, fields) ==
                 RecordLineParser::kTrialFields &&
             fields.number == k + 1) {
             fields.cancelled = 1;
-            rewritten += fields.Format();
-            rewritten += line.lineEnd.empty() ? (crlf ? "\r\n" : "\n") : std::string(line.lineEnd);
+            chunk += fields.Format();
+            // Every earlier line end has been seen, so the file's kind of line end is known.
+            chunk += line.lineEnd.empty() ? (reader.usesCrlf() ? "\r\n" : "\n")
+                                          : std::string(line.lineEnd);
         } else {
-            rewritten += line.text;
-            rewritten += line.lineEnd;
+            chunk += line.text;
+            chunk += line.lineEnd;
+        }
+        if (chunk.size() >= kCopyChunkBytes) {
+            if (!temp->write(chunk)) {
+                failDiscarding(kMsgTempFile);
+            }
+            chunk.clear();
         }
     }
-    if (!temp->append(rewritten)) {
-        discardTemp();
-        Fail(kMsgTempFile, MessageIcon::Stop, 1);
+    if (reader.failed()) {
+        failDiscarding(kMsgAbnormal);
     }
-    if (!m_files.rename(tempPath, m_strPath)) {
-        discardTemp();
-        Fail(kMsgCannotRebuild, MessageIcon::Stop, 1);
+    if (!temp->write(chunk) || !temp->sync()) {
+        failDiscarding(kMsgTempFile);
     }
-    if (!m_files.syncDirectory(m_strPath)) {
-        Fail(kMsgCannotRebuild, MessageIcon::Stop, 1);
+    if (!m_files.rename(tempPath, recordPath)) {
+        failDiscarding(kMsgCannotRebuild);
     }
+    SyncFolder(recordPath);
     ReleaseRecordFile();
     m_pFile = temp.release();
-    m_bCrlf = crlf;
+    m_bCrlf = reader.usesCrlf();
+}
+
+// The file is complete on disk already; a folder sync that fails only leaves the entry's
+// durability to the file system. EINVAL: the file system does not sync folders at all.
+void CExperiment::SyncFolder(const std::string& path) {
+    const int error = m_files.syncDirectory(path);
+    if (error != 0 && error != EINVAL) {
+        std::fprintf(stderr, "orvi: %s: cannot sync the folder: %s\n", path.c_str(),
+                     std::strerror(error));
+    }
 }
 
 void CExperiment::RestoreDoneItem(int item, double reactionTime) {
@@ -478,7 +547,9 @@ void CExperiment::AppendToRecordFile(const std::string& text) {
     if (m_pFile == nullptr) {
         return;
     }
-    if (!m_pFile->append(WithLineEnds(text, m_bCrlf))) {
+    // Lines written after the file was replaced (an editor's save, a sync tool) would be lost
+    // with the old file.
+    if (!m_pFile->isAt(m_strPath) || !m_pFile->append(WithLineEnds(text, m_bCrlf))) {
         Fail(kMsgCannotWrite, MessageIcon::Stop, 1);
     }
 }

@@ -13,6 +13,8 @@
 class CExperiment {
   public:
     static constexpr int kItemCount = 16;
+    // OpenRecordFile: another instance holds the file.
+    static constexpr int kRecordFileInUse = -2;
 
     CExperiment(ExperimentPlatform& platform, FileSystem& files);
     virtual ~CExperiment();
@@ -63,6 +65,7 @@ class CExperiment {
     void StoreRecord(int k, const TrialRecord& record);
     void RewriteCancelledLine(int k);
     void AppendToRecordFile(const std::string& text);
+    void SyncFolder(const std::string& path);
     void ReleaseRecordFile();
     [[noreturn]] void Fail(const char* message, MessageIcon icon, int exitCode);
 

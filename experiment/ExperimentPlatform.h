@@ -8,7 +8,7 @@
 enum class MessageIcon { Information, Stop, Question };
 
 class ExperimentPlatform {
-public:
+  public:
     virtual ~ExperimentPlatform() = default;
 
     // Full path of the running program; empty when it cannot be obtained.

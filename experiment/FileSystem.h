@@ -18,7 +18,6 @@ class FileSystem {
     enum class OpenMode {
         Append,     // create when missing, keep the content
         CreateNew,  // fails when the path exists
-        Truncate,   // create when missing, drop the content
     };
 
     // Opening for reading never blocks: a FIFO or a device is NotRegular, not a file.
@@ -42,11 +41,22 @@ class FileSystem {
     // regular file.
     virtual std::unique_ptr<RecordStream> open(const std::string& path, OpenMode mode) = 0;
 
+    // Creates the file anew and holds its exclusive lock. A file already at the path is removed
+    // first, but only while this process holds its lock, so a file that another process holds
+    // is never removed. Null when the path cannot be cleared or created, or another process
+    // keeps its file locked for longer than a second.
+    virtual std::unique_ptr<RecordStream> createLocked(const std::string& path) = 0;
+
     virtual bool remove(const std::string& path) = 0;
 
     // Atomically replaces `to` by `from` (both in one directory).
     virtual bool rename(const std::string& from, const std::string& to) = 0;
 
-    // Makes the directory entries of the folder that holds `path` durable.
-    virtual bool syncDirectory(const std::string& path) = 0;
+    // Makes the directory entries of the folder that holds `path` durable; 0, or the errno
+    // value of the failure.
+    virtual int syncDirectory(const std::string& path) = 0;
+
+    // The path of the file that a symbolic link at `path` finally names; `path` itself when it
+    // is no link or cannot be resolved.
+    virtual std::string finalPath(const std::string& path) = 0;
 };

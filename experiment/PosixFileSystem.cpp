@@ -6,8 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "PosixRecordStream.h"
 
@@ -96,12 +99,7 @@ bool PosixFileSystem::canOpenForReading(const std::string& path) {
 }
 
 std::unique_ptr<RecordStream> PosixFileSystem::open(const std::string& path, OpenMode mode) {
-    int flags = O_WRONLY | O_CREAT | O_APPEND;
-    if (mode == OpenMode::CreateNew) {
-        flags |= O_EXCL;
-    } else if (mode == OpenMode::Truncate) {
-        flags |= O_TRUNC;
-    }
+    const int flags = O_WRONLY | O_CREAT | O_APPEND | (mode == OpenMode::CreateNew ? O_EXCL : 0);
     // O_NONBLOCK and the type check keep a FIFO or a device from taking the record.
     const int fd = OpenRetrying(path.c_str(), flags | O_NONBLOCK, 0666);
     if (fd < 0) {
@@ -114,13 +112,58 @@ std::unique_ptr<RecordStream> PosixFileSystem::open(const std::string& path, Ope
     return std::make_unique<PosixRecordStream>(fd);
 }
 
+std::unique_ptr<RecordStream> PosixFileSystem::createLocked(const std::string& path) {
+    // Every instance changes the path only while it holds the lock of the file there, checked
+    // after locking to be the file the path names; so a file held by another is never touched.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (std::chrono::steady_clock::now() < deadline) {
+        int fd = OpenRetrying(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND, 0600);
+        const bool created = fd >= 0;
+        if (!created) {
+            if (errno != EEXIST) {
+                return nullptr;
+            }
+            // A leftover, or another instance's: opened only to take its lock. A link or
+            // anything but a regular file was not made by orvi and is left to the operator.
+            fd = OpenRetrying(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+            if (fd < 0) {
+                if (errno == ENOENT) {
+                    continue;
+                }
+                return nullptr;
+            }
+            if (!IsRegularFile(fd)) {
+                ::close(fd);
+                return nullptr;
+            }
+        }
+        auto stream = std::make_unique<PosixRecordStream>(fd);
+        if (!stream->tryLock()) {
+            // Held by another instance for the moment of its cancellation.
+            stream.reset();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
+        if (!stream->isAt(path)) {
+            continue;  // removed or replaced between the open and the lock
+        }
+        if (created) {
+            return stream;
+        }
+        if (::unlink(path.c_str()) != 0) {
+            return nullptr;
+        }
+    }
+    return nullptr;
+}
+
 bool PosixFileSystem::remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool PosixFileSystem::rename(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool PosixFileSystem::syncDirectory(const std::string& path) {
+int PosixFileSystem::syncDirectory(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     std::string folder;
     if (slash == std::string::npos) {
@@ -132,9 +175,23 @@ bool PosixFileSystem::syncDirectory(const std::string& path) {
     }
     const int fd = OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY);
     if (fd < 0) {
-        return false;
+        return errno;
     }
-    const bool synced = ::fsync(fd) == 0;
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
     ::close(fd);
-    return synced;
+    return error;
+}
+
+std::string PosixFileSystem::finalPath(const std::string& path) {
+    struct stat status;
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+        return path;
+    }
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return path;
+    }
+    std::string target = resolved;
+    std::free(resolved);
+    return target;
 }

@@ -9,7 +9,9 @@ class PosixFileSystem : public FileSystem {
     ReadResult readFile(const std::string& path, std::string& content) override;
     bool canOpenForReading(const std::string& path) override;
     std::unique_ptr<RecordStream> open(const std::string& path, OpenMode mode) override;
+    std::unique_ptr<RecordStream> createLocked(const std::string& path) override;
     bool remove(const std::string& path) override;
     bool rename(const std::string& from, const std::string& to) override;
-    bool syncDirectory(const std::string& path) override;
+    int syncDirectory(const std::string& path) override;
+    std::string finalPath(const std::string& path) override;
 };

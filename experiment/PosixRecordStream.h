@@ -13,6 +13,12 @@ class PosixRecordStream : public RecordStream {
     PosixRecordStream& operator=(const PosixRecordStream&) = delete;
 
     bool append(const std::string& bytes) override;
+    bool write(std::string_view bytes) override;
+    bool sync() override;
+    bool tryLock() override;
+    bool isAt(const std::string& path) override;
+    bool permissions(Permissions& out) override;
+    bool setPermissions(const Permissions& permissions) override;
     bool close() override;
 
   private:

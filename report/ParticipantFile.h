@@ -11,6 +11,10 @@
 struct LineProblem {
     int line;             // counted from 1, as an editor shows it
     std::string message;  // e.g. "trial line with 7 of 9 fields"
+    // Later lines with a complaint of this kind (the same words but for numbers and quoted
+    // text) that were counted but not kept: only the first few of each kind are, so that
+    // memory does not grow with the number of bad lines.
+    int more = 0;
 };
 
 struct TrialCounts {
@@ -40,7 +44,9 @@ struct ParticipantFile {
     // The seven values of the first parameter line, as the experiment takes them; empty when the
     // file has none. Values that did not convert are absent from the end.
     std::vector<int> parameters;
-    std::vector<LineProblem> problems;
+    std::vector<LineProblem> problems;  // the first kProblemsKept of each kind, in file order
+
+    static constexpr int kProblemsKept = 5;
 
     TrialCounts Counts() const;
 };
@@ -55,6 +61,9 @@ void ScanRecordContent(std::string_view content, ParticipantFile& file);
 void ScanRecord(ByteSource& source, ParticipantFile& file);
 
 ParticipantFile ReadParticipantFile(FileSystem& files, const std::string& path);
+
+// Reaction times above this cannot come from a run (it is almost three hours).
+inline constexpr double kMaxReactionTimeMs = 1e7;
 
 // Empty when the nine fields of a trial line are consistent, else the first fault found.
 std::string CheckTrialLine(const TrialLine& line);

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ostream>
 
+#include "OutputFiles.h"
 #include "ParticipantFile.h"
 #include "ReportPlot.h"
 #include "ReportTables.h"
@@ -70,10 +71,13 @@ face's own right eye). Disparity is the rotation from the upright face (viewpoin
 
 A trial line (a line that starts with a digit) that does not hold nine numbers, or whose
 values the experiment cannot have written, is reported on standard error as FILE:LINE and
-left out; all other lines (markers, parameters, the column header, notes) are passed over.
+left out; after 5 alike complaints about one file the rest are counted. All other lines
+(markers, parameters, the column header, notes) are passed over. A file named twice is read
+once. No output may be an input file: that is a usage error, and nothing is written.
 
 Exit status: 0 all input used; 1 a line or file could not be used, a file had no usable
-trial, or an output could not be written (everything usable is still reported); 2 usage error.
+trial, or an output could not be written (everything usable is still reported; when nothing
+was usable, nothing is written); 2 usage error.
 )";
 
 std::ostream& Usage(std::ostream& err, const std::string& message) {
@@ -166,30 +170,26 @@ bool EnsureDirectory(const std::string& dir, std::string& error) {
     return false;
 }
 
-bool WriteText(const std::string& path, const std::string& text, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        error = std::string("cannot write (") + std::strerror(errno) + ")";
-        return false;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        error = "cannot write (disk full?)";
-        return false;
-    }
-    return true;
-}
-
 std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 std::string Printf(const char* format, ...) {
-    char text[256];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    va_list again;
+    va_copy(again, args);
+    const int size = std::vsnprintf(nullptr, 0, format, args);
     va_end(args);
+    std::string text(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+    if (size > 0) {
+        std::vsnprintf(&text[0], text.size() + 1, format, again);
+    }
+    va_end(again);
     return text;
+}
+
+std::string PlotPath(const ReportOptions& options, const std::string& name, PlotFormat format) {
+    return JoinPath(options.outputDir, options.plotPrefix + "-" + name) + "." +
+           PlotExtension(format);
 }
 
 std::string Column(std::optional<double> value, int decimals, int width) {
@@ -371,11 +371,40 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     int status = kExitOk;
 
+    std::vector<std::pair<std::string, std::string>> repeated;
+    options.files = OutputFiles::Distinct(options.files, repeated);
+    for (const auto& [later, earlier] : repeated) {
+        err << kProgram << ": warning: " << later << " is the same file as " << earlier
+            << "; it is counted once\n";
+    }
     const std::vector<std::string> ids = ParticipantIds(options.files);
+
+    // Every output that may be written, checked before anything is.
+    const std::string csvPath =
+        options.csvPath.empty() ? JoinPath(options.outputDir, "orvi-report.csv") : options.csvPath;
+    const std::string slopesPath = CsvStem(csvPath) + "-slopes.csv";
+    const std::string groupPath = CsvStem(csvPath) + "-group.csv";
+    const std::string testsPath = CsvStem(csvPath) + "-tests.csv";
+    std::vector<std::string> outputs = {csvPath, slopesPath, groupPath, testsPath};
+    if (options.plots) {
+        std::vector<std::string> names = ids;
+        names.push_back("group");
+        for (const std::string& name : names) {
+            for (PlotFormat format : options.formats) {
+                outputs.push_back(PlotPath(options, name, format));
+            }
+        }
+    }
+    const OutputFiles outputFiles(options.files);
+    const std::string clash = outputFiles.Clash(outputs);
+    if (!clash.empty()) {
+        Usage(err, clash);
+        return kExitUsage;
+    }
+
     std::vector<ParticipantReport> participants;
     std::vector<std::string> withoutData;
     SdCutReach sdCutReach;
-    int readable = 0;
     for (std::size_t i = 0; i < options.files.size(); ++i) {
         const ParticipantFile file = ReadParticipantFile(files, options.files[i]);
         if (!file.readable) {
@@ -383,9 +412,12 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             status = kExitInputProblem;
             continue;
         }
-        ++readable;
         for (const LineProblem& problem : file.problems) {
             err << file.path << ":" << problem.line << ": " << problem.message << "\n";
+            if (problem.more > 0) {
+                err << "\u2026 and " << problem.more << " more line"
+                    << (problem.more == 1 ? "" : "s") << " like this in " << file.path << "\n";
+            }
             status = kExitInputProblem;
         }
         ParticipantReport report;
@@ -484,6 +516,10 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         }
         out << "\n";
     }
+    if (participants.empty()) {
+        out << "\nNothing usable was read: no tables or plots written.\n";
+        return kExitInputProblem;
+    }
 
     // Outputs.
     std::string error;
@@ -491,19 +527,17 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         err << options.outputDir << ": " << error << "\n";
         return kExitInputProblem;
     }
-    const std::string csvPath =
-        options.csvPath.empty() ? JoinPath(options.outputDir, "orvi-report.csv") : options.csvPath;
     std::vector<std::pair<std::string, std::string>> tables = {
         {csvPath, FormatCellsCsv(participants)},
-        {CsvStem(csvPath) + "-slopes.csv", FormatSlopesCsv(participants)},
+        {slopesPath, FormatSlopesCsv(participants)},
     };
     if (pooled) {
-        tables.push_back({CsvStem(csvPath) + "-group.csv", FormatGroupCsv(group, within)});
-        tables.push_back({CsvStem(csvPath) + "-tests.csv", FormatSlopeTestsCsv(slopeTests)});
+        tables.push_back({groupPath, FormatGroupCsv(group, within)});
+        tables.push_back({testsPath, FormatSlopeTestsCsv(slopeTests)});
     }
     std::vector<std::string> written;
     for (const auto& [path, text] : tables) {
-        if (WriteText(path, text, error)) {
+        if (outputFiles.WriteText(path, text, error)) {
             written.push_back(path);
         } else {
             err << path << ": " << error << "\n";
@@ -543,10 +577,14 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
                               shown, bars)});
         }
         for (const auto& [name, data] : plots) {
-            const std::string stem = JoinPath(options.outputDir, options.plotPrefix + "-" + name);
             for (PlotFormat format : options.formats) {
-                const std::string path = stem + "." + PlotExtension(format);
-                if (WritePlot(data, format, path, options.width, options.height, error)) {
+                const std::string path = PlotPath(options, name, format);
+                const auto plot = [&, &data = data](const std::string& temporary,
+                                                    std::string& plotError) {
+                    return WritePlot(data, format, temporary, options.width, options.height,
+                                     plotError);
+                };
+                if (outputFiles.Write(path, plot, error)) {
                     ++plotCount;
                 } else {
                     err << path << ": " << error << "\n";

@@ -3,11 +3,13 @@
 #include <plplot.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -159,6 +161,36 @@ void DrawLegend(const PlotData& data, double scale) {
              symbolNumbers, symbols);
 }
 
+// PLplot does not report failed writes, so a plot is checked for the end its format must have:
+// a full disk or a file size limit cuts it short.
+bool EndsComplete(const std::string& path, PlotFormat format) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    char tail[64];
+    std::size_t n = 0;
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long size = std::ftell(file);
+        const long start = size > static_cast<long>(sizeof tail) ? size - sizeof tail : 0;
+        if (size >= 0 && std::fseek(file, start, SEEK_SET) == 0) {
+            n = std::fread(tail, 1, sizeof tail, file);
+        }
+    }
+    std::fclose(file);
+    std::string_view end(tail, n);
+    if (format == PlotFormat::Png) {
+        // The IEND chunk: length 0, type, CRC.
+        constexpr std::string_view kEnd("\0\0\0\0IEND\xAE\x42\x60\x82", 12);
+        return end.size() >= kEnd.size() && end.substr(end.size() - kEnd.size()) == kEnd;
+    }
+    while (!end.empty() && std::isspace(static_cast<unsigned char>(end.back()))) {
+        end.remove_suffix(1);
+    }
+    const std::string_view last = format == PlotFormat::Svg ? "</svg>" : "%%EOF";
+    return end.size() >= last.size() && end.substr(end.size() - last.size()) == last;
+}
+
 }  // namespace
 
 const char* PlotExtension(PlotFormat format) {
@@ -222,5 +254,9 @@ bool WritePlot(const PlotData& data, PlotFormat format, const std::string& path,
     DrawEye(data.eyes[1], 1, scale);
     DrawLegend(data, scale);
     plend();
+    if (!EndsComplete(path, format)) {
+        error = "plot not written completely (disk full?)";
+        return false;
+    }
     return true;
 }

@@ -27,9 +27,10 @@ std::string FormatFixed(std::optional<double> value, int decimals) {
     if (!value) {
         return std::string();
     }
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, *value);
-    std::string result = text;
+    // %f writes every integer digit: 1e308 takes over 300 characters.
+    const int size = std::snprintf(nullptr, 0, "%.*f", decimals, *value);
+    std::string result(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    std::snprintf(&result[0], result.size() + 1, "%.*f", decimals, *value);
     if (result.size() > 1 && result[0] == '-' &&
         result.find_first_not_of("-0.") == std::string::npos) {
         result.erase(0, 1);

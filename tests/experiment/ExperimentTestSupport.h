@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <deque>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -58,19 +59,20 @@ class FakePlatform : public ExperimentPlatform {
     }
 };
 
-// A fresh folder under /tmp, removed with its content.
+// A fresh folder under /tmp, or another parent such as /dev/shm for large files that must not
+// wait for a disk, removed with its content.
 struct TempDir {
-    TempDir() {
+    explicit TempDir(const std::string& parent = "/tmp") : path(parent + "/orvi-exp-XXXXXX") {
         if (!mkdtemp(path.data())) throw std::runtime_error(path);
     }
     ~TempDir() { fs::remove_all(path); }
     TempDir(const TempDir&) = delete;
     std::string operator/(const std::string& name) const { return path + "/" + name; }
-    std::string path = "/tmp/orvi-exp-XXXXXX";
+    std::string path;
 };
 
 // Real files, every operation logged ("read", "open:<path>", "append", ...) and the one at
-// index failAt made to fail.
+// index failAt made to fail; a failed folder sync reports syncError.
 class FailingFileSystem : public PosixFileSystem {
     using Real = PosixFileSystem;
     using Path = const std::string&;
@@ -78,31 +80,46 @@ class FailingFileSystem : public PosixFileSystem {
     struct Stream : RecordStream {
         Stream(FailingFileSystem& f, RecordStream* r) : files(f), real(r) {}
         bool append(Path bytes) override { return files.Next("append") && real->append(bytes); }
+        bool write(std::string_view b) override { return files.Next("write") && real->write(b); }
+        bool sync() override { return files.Next("sync") && real->sync(); }
+        bool tryLock() override { return files.Next("lock") && real->tryLock(); }
+        bool isAt(Path p) override { return files.Next("check") && real->isAt(p); }
+        bool permissions(Permissions& out) override { return real->permissions(out); }
+        bool setPermissions(const Permissions& p) override {
+            return files.Next("chmod") && real->setPermissions(p);
+        }
         bool close() override { return real->close(); }
         FailingFileSystem& files;
         std::unique_ptr<RecordStream> real;
     };
+    std::unique_ptr<RecordStream> Wrap(std::unique_ptr<RecordStream> real) {
+        return real ? std::make_unique<Stream>(*this, real.release()) : nullptr;
+    }
 
   public:
     int failAt = -1;
+    int syncError = EIO;
     std::vector<std::string> log;
 
     bool Next(Path what) {
         log.push_back(what);
         return static_cast<int>(log.size()) - 1 != failAt;
     }
-    ReadResult readFile(Path p, std::string& c) override {
-        return Next("read") ? Real::readFile(p, c) : ReadResult::Error;
+    Opened openForReading(Path p) override {
+        return Next("read") ? Real::openForReading(p) : Opened{Opened::Result::Error, {}, "EIO"};
     }
     bool canOpenForReading(Path p) override { return Next("probe") && Real::canOpenForReading(p); }
     std::unique_ptr<RecordStream> open(Path p, OpenMode mode) override {
-        if (!Next("open:" + p)) return nullptr;
-        std::unique_ptr<RecordStream> real = Real::open(p, mode);
-        return real ? std::make_unique<Stream>(*this, real.release()) : nullptr;
+        return Next("open:" + p) ? Wrap(Real::open(p, mode)) : nullptr;
+    }
+    std::unique_ptr<RecordStream> createLocked(Path p) override {
+        return Next("create:" + p) ? Wrap(Real::createLocked(p)) : nullptr;
     }
     bool remove(Path p) override { return Next("remove:" + p) && Real::remove(p); }
     bool rename(Path from, Path to) override { return Next("rename") && Real::rename(from, to); }
-    bool syncDirectory(Path p) override { return Next("syncdir") && Real::syncDirectory(p); }
+    int syncDirectory(Path p) override {
+        return Next("syncdir") ? Real::syncDirectory(p) : syncError;
+    }
 };
 
 template <class Files = PosixFileSystem>
@@ -116,8 +133,9 @@ class ExperimentTest : public ::testing::Test {
 
 inline std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ostringstream content;
+    if (!(content << in.rdbuf())) throw std::runtime_error("cannot read " + path);
+    return content.str();
 }
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {

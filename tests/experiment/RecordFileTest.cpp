@@ -113,10 +113,9 @@ TEST_F(RecordFile, MoreThan300TrialsAreAllStoredAndNumbered) {
     Play(e, 0, 99999.0);
     const std::string text = ReadBytes(path);
     EXPECT_EQ(text.substr(text.rfind('\n', text.size() - 2) + 1, 4), "350 ");
-    CExperiment again(platform, files);
-    StartRunOn(again, platform, path);
-    EXPECT_EQ(again.m_nTrials, 350);
-    EXPECT_EQ(again.m_nPos, 1);
+    StartRunOn(e, platform, path);
+    EXPECT_EQ(e.m_nTrials, 350);
+    EXPECT_EQ(e.m_nPos, 1);
 }
 
 TEST_F(RecordFile, FailuresEndTheProcessWithTheirExitCodes) {

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cmath>
+#include <cstdio>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -12,7 +17,10 @@ namespace {
 // "line: message" for each problem, one a line.
 std::string Problems(const ParticipantFile& file) {
     std::string text;
-    for (const auto& p : file.problems) text += std::to_string(p.line) + ": " + p.message + "\n";
+    for (const auto& p : file.problems) {
+        text += std::to_string(p.line) + ": " + p.message + "\n";
+        if (p.more > 0) text += "+" + std::to_string(p.more) + "\n";
+    }
     return text;
 }
 
@@ -22,13 +30,15 @@ std::string Problems(const ParticipantFile& file) {
 //   s01 (LF): 16 valid (one wrong eye) + 2 misses + 1 cancelled.
 //   s02 (CRLF, Shift_JIS header, repeated open markers): 16 valid (one wrong eye) + 1 miss +
 //     2 cancelled (one a miss).
-//   record-windows: line 15 torn by a crash ("10 14 2### open trial ..."), 3 fields; of the
-//     other 11, cancelled 05 and 08, miss 03, valid 8 with 04 and 11 on the wrong eye.
+//   record-windows: line 15 torn by a crash ("10 14 2### open trial ..."); of the other 11,
+//   cancelled 05 and 08, miss 03, valid 8 with 04 and 11 on the wrong eye.
 TEST(ParticipantFile, CountsTrialsOfBothWriters) {
     const std::tuple<const char*, std::vector<int>, const char*> cases[] = {
         {"report-s01.txt", {19, 16, 2, 1, 15}, ""},
         {"report-s02.txt", {19, 16, 1, 2, 15}, ""},
-        {"record-windows.txt", {11, 8, 1, 2, 6}, "15: trial line with 3 of 9 fields\n"},
+        {"record-windows.txt",
+         {11, 8, 1, 2, 6},
+         "15: field 3 (eye) is not a whole number: \"2###\"\n"},
     };
     for (const auto& [name, counts, problems] : cases) {
         PosixFileSystem files;
@@ -53,6 +63,10 @@ TEST(ParticipantFile, ChecksEveryFieldRange) {
         {{1, 9, 2, 1, 500, 0, 0, 1, 0}, "valid flag 1 does not match response 0"},
         {{1, 9, 2, 1, 500, 0, 1, 0, 0}, "correct flag 1 does not match eye 2 and response 0"},
         {{1, 9, 2, 1, 500, 2, 0, 1, 0}, "correct flag 0 does not match eye 2 and response 2"},
+        {{1, 5, 1, 5, 1e308, 1, 1, 1, 0}, "reaction time 1e+308 beyond 10000000 ms"},
+        {{1, 5, 1, 5, 10000000.5, 1, 1, 1, 0}, "reaction time 1e+07 beyond 10000000 ms"},
+        {{1, 5, 1, 5, std::nan(""), 1, 1, 1, 0}, "reaction time nan beyond 10000000 ms"},
+        {{1, 5, 1, 5, 10000000, 1, 1, 1, 0}, ""},
         {{1, 16, 2, 8, 0, 2, 1, 1, 1}, ""},
         {{1, 1, 1, 1, 1890, 0, 0, 0, 0}, ""},
     };
@@ -73,4 +87,58 @@ TEST(ParticipantFile, TakesLongLinesInPiecesAndCountsLinesAcrossCrlf) {
     EXPECT_EQ(file.trials[1].number, 2);
     EXPECT_EQ(file.trials[1].item, 12);
     EXPECT_EQ(Problems(file), "4: trial line with 5 of 9 fields\n");
+}
+
+// Each field is named by its place and what it holds; only a line that has fewer than nine
+// fields is counted. After 5 complaints of one kind (alike but for numbers and quoted text) the
+// rest are only counted, on the 5th.
+TEST(ParticipantFile, SaysWhichFieldIsWrongAndSummarisesRepeats) {
+    std::string content =
+        "01 05 1 5 500 1 1\n"
+        "01 05 1 x 500 1 1 1 0\n"
+        "01 05 1 5 500abc 1 1 1 0 7\n"
+        "01 05 1 5 5e999 1 1 1 0\n"
+        "01 99999999999 1 5 500 1 1 1 0\n"
+        "01 05 1 5 " +
+        std::string(30, '9') + "x 1 1 1 0\n";
+    for (int i = 0; i < 8; ++i) content += std::to_string(i + 1) + " 17\n";
+    ParticipantFile file;
+    ScanRecordContent(content + "01 05 1 5 1 1 1 1 0 and a note\n01 05 1\n", file);
+    EXPECT_EQ(Problems(file),
+              "1: trial line with 7 of 9 fields\n"
+              "2: field 4 (viewpoint) is not a whole number: \"x\"\n"
+              "3: field 5 (reaction time) is not a number: \"500abc\"\n"
+              "4: field 5 (reaction time) is out of range: \"5e999\"\n"
+              "5: field 2 (item) is out of range: \"99999999999\"\n"
+              "6: field 5 (reaction time) is not a number: \"999999999999999999999999...\"\n"
+              "7: trial line with 2 of 9 fields\n8: trial line with 2 of 9 fields\n"
+              "9: trial line with 2 of 9 fields\n10: trial line with 2 of 9 fields\n+5\n");
+    EXPECT_EQ(file.trials.size(), 1u);
+}
+
+// Memory does not grow with the number of lines: a child limited to about 300 MB of address
+// space reads 50 MB of newlines.
+TEST(ParticipantFile, ReadsHugeFilesInBoundedMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit";
+#endif
+    char path[] = "/tmp/orvi-report-newlines-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    const std::string block(1 << 20, '\n');
+    for (int i = 0; i < 50; ++i) ASSERT_EQ(write(fd, block.data(), block.size()), 1 << 20);
+    close(fd);
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit limit{300u << 20, 300u << 20};
+        PosixFileSystem files;
+        const ParticipantFile file = setrlimit(RLIMIT_AS, &limit) == 0
+                                         ? ReadParticipantFile(files, path)
+                                         : ParticipantFile{};
+        _exit(file.readable && file.problems.empty() && file.trials.empty() ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    std::remove(path);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "PosixFileSystem.h"
@@ -219,6 +225,103 @@ TEST_F(ReportCommand, ReportsBadInputButEverythingUsable) {
     EXPECT_EQ(m_err, plain.string() + ": not a folder\n");
 }
 
+// An output that is an input by path, by symbolic link or by hard link, including the tables
+// and plots whose names are derived: exit 2 naming both, and nothing is written.
+TEST_F(ReportCommand, OutputsNeverTakeAnInputsPlace) {
+    const std::string s01 = (m_dir / "s01.txt").string(), link = (m_dir / "link.txt").string();
+    const std::string slopes = (m_dir / "t-slopes.csv").string();
+    const std::string plot = (m_dir / "x-group.svg").string();
+    fs::copy_file(Data("report-s01.txt"), s01);
+    fs::create_hard_link(s01, link);
+    fs::create_symlink(s01, m_dir / "sym.txt");
+    fs::copy_file(Data("report-s02.txt"), slopes);
+    fs::copy_file(Data("report-s03.txt"), plot);
+    const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
+        {{"--no-plots", "--csv", s01, s01}, s01, s01},
+        {{"--no-plots", "--csv", link, s01}, link, s01 + " (a link to the same file)"},
+        {{"--no-plots", "--csv", (m_dir / "sym.txt").string(), s01},
+         (m_dir / "sym.txt").string(),
+         s01},
+        {{"--no-plots", "--csv", (m_dir / "t.csv").string(), s01, slopes}, slopes, slopes},
+        {{"-o", m_dir.string(), "--plot-prefix", "x", plot, s01}, plot, plot},
+    };
+    for (const auto& [args, output, input] : cases) {
+        EXPECT_EQ(Run(args), kExitUsage) << output;
+        EXPECT_EQ(m_err, "orvi-report: output " + output + " would overwrite the input file " +
+                             input + "\nTry 'orvi-report --help' for more information.\n");
+        EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), {}), 5) << "nothing written";
+    }
+    EXPECT_EQ(Slurp(s01), Slurp(Data("report-s01.txt")));
+    EXPECT_EQ(Slurp(plot), Slurp(Data("report-s03.txt")));
+}
+
+// The same file twice (here by another path) is read once; a long name is not cut.
+TEST_F(ReportCommand, InputGivenTwiceCountsOnce) {
+    const std::string name(200, 's');
+    fs::copy_file(Data("report-s01.txt"), m_dir / (name + ".txt"));
+    const std::string path = (m_dir / (name + ".txt")).string();
+    const std::string again = (m_dir / "." / (name + ".txt")).string();
+    EXPECT_EQ(Run({"--no-plots", "-o", m_dir.string(), path, again}), kExitOk);
+    EXPECT_EQ(m_err, "orvi-report: warning: " + again + " is the same file as " + path +
+                         "; it is counted once\n");
+    EXPECT_TRUE(OutHas("1 file, 1 participant with data"));
+    EXPECT_TRUE(OutHas(name + "     19     16      2         1      15")) << m_out;
+}
+
+// Alike complaints after the 5th are counted; with nothing usable no table is written.
+TEST_F(ReportCommand, SummarisesRepeatedComplaintsAndWritesNothingWithoutData) {
+    const std::string ones = (m_dir / "ones.txt").string();
+    std::ofstream(ones) << "1\n1\n1\n1\n1\n1\n1\n1\n";
+    const std::string out = (m_dir / "out").string();
+    EXPECT_EQ(Run({"-o", out, ones}), kExitInputProblem);
+    std::string expected;
+    for (int line = 1; line <= 5; ++line) {
+        expected += ones + ":" + std::to_string(line) + ": trial line with 1 of 9 fields\n";
+    }
+    EXPECT_EQ(m_err, expected + "\u2026 and 3 more lines like this in " + ones + "\n");
+    EXPECT_TRUE(OutHas("\nNothing usable was read: no tables or plots written.\n"));
+    EXPECT_FALSE(fs::exists(out));
+}
+
+// A plot cut short by a full disk (here a file size limit) is an error naming it, and leaves
+// neither the cut file nor a temporary one; a device as an output is written to, and its
+// failure reported.
+TEST_F(ReportCommand, OutputsThatCannotBeWrittenWholeAreErrors) {
+    const std::string err = (m_dir / "err").string(), out = (m_dir / "out").string();
+    fs::create_directory(out);
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit limit{16384, 16384};
+        if (setrlimit(RLIMIT_FSIZE, &limit) == 0 && freopen("/dev/null", "w", stdout) &&
+            freopen(err.c_str(), "w", stderr)) {
+            execl(ORVI_REPORT_BINARY, ORVI_REPORT_BINARY, "-o", out.c_str(),
+                  Data("report-s01.txt").c_str(), static_cast<char*>(nullptr));
+        }
+        _exit(127);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitInputProblem) << status;
+    EXPECT_EQ(Slurp(err), out +
+                              "/orvi-report-report-s01.png: plot not written completely (disk "
+                              "full?)\n" +
+                              out +
+                              "/orvi-report-report-s01.svg: plot not written completely (disk "
+                              "full?)\n");
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(out)) left.insert(entry.path().filename());
+    EXPECT_EQ(left, (std::set<std::string>{"orvi-report.csv", "orvi-report-slopes.csv"}));
+
+    fs::remove_all(out);
+    fs::create_directory(out);
+    fs::create_symlink("/dev/full", fs::path(out) / "orvi-report.csv");
+    fs::create_symlink("/dev/full", fs::path(out) / "orvi-report-report-s03.png");
+    EXPECT_EQ(Run({"-o", out, Data("report-s03.txt")}), kExitInputProblem);
+    EXPECT_EQ(m_err, out + "/orvi-report.csv: cannot write (No space left on device)\n" + out +
+                         "/orvi-report-report-s03.png: plot not written completely (disk full?)\n");
+    EXPECT_TRUE(fs::is_symlink(fs::path(out) / "orvi-report.csv"));
+}
+
 TEST_F(ReportCommand, UsageErrorsExitWithTwo) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
         {{}, "no record file given"},
@@ -245,8 +348,9 @@ TEST_F(ReportCommand, UsageErrorsExitWithTwo) {
 TEST_F(ReportCommand, BinaryExitCodesAndStreams) {
     const std::string out = (m_dir / "out").string(), err = (m_dir / "err").string();
     auto run = [&](const std::string& args) {
-        const int raw = std::system(
-            (std::string(ORVI_REPORT_BINARY) + " " + args + " >" + out + " 2>" + err).c_str());
+        const int raw = std::system(("timeout 10 " + std::string(ORVI_REPORT_BINARY) + " " + args +
+                                     " >" + out + " 2>" + err)
+                                        .c_str());
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     };
     EXPECT_EQ(run("--version"), 0);
@@ -260,4 +364,12 @@ TEST_F(ReportCommand, BinaryExitCodesAndStreams) {
     EXPECT_EQ(run("--no-plots -o " + m_dir.string() + " " + Data("report-s03.txt")), 0);
     EXPECT_EQ(Slurp(err), "");
     EXPECT_EQ(run("--min-rt"), 2);
+
+    // Neither a FIFO nor an endless device can hold the report up.
+    const std::string fifo = (m_dir / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run("--no-plots -o " + m_dir.string() + " " + fifo + " /dev/zero"), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(Slurp(err), fifo + ": not a regular file\n/dev/zero: not a regular file\n");
 }

@@ -1,0 +1,195 @@
+#include "OutputFiles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string SystemError(const char* what) {
+    return std::string(what) + " (" + std::strerror(errno) + ")";
+}
+
+bool SyncPath(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL;  // some file systems cannot
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return synced;
+}
+
+}  // namespace
+
+OutputFiles::OutputFiles(const std::vector<std::string>& inputs) {
+    for (const std::string& path : inputs) {
+        m_inputs.push_back(Identify(path));
+    }
+}
+
+OutputFiles::Input OutputFiles::Identify(const std::string& path) {
+    Input input{path, {}, false, 0, 0};
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        input.exists = true;
+        input.device = info.st_dev;
+        input.inode = info.st_ino;
+    }
+    std::error_code error;
+    fs::path resolved = fs::weakly_canonical(fs::absolute(path, error), error);
+    if (error) {
+        resolved = fs::absolute(path, error).lexically_normal();
+    }
+    input.resolved = resolved.string();
+    return input;
+}
+
+std::string OutputFiles::Clash(const std::string& path) const {
+    const Input output = Identify(path);
+    for (const Input& input : m_inputs) {
+        const bool sameFile = output.exists && input.exists && output.device == input.device &&
+                              output.inode == input.inode;
+        if (sameFile || output.resolved == input.resolved) {
+            return "output " + path + " would overwrite the input file " + input.path +
+                   (sameFile && output.resolved != input.resolved ? " (a link to the same file)"
+                                                                  : "");
+        }
+    }
+    return std::string();
+}
+
+std::string OutputFiles::Clash(const std::vector<std::string>& paths) const {
+    for (const std::string& path : paths) {
+        std::string clash = Clash(path);
+        if (!clash.empty()) {
+            return clash;
+        }
+    }
+    return std::string();
+}
+
+bool OutputFiles::WriteText(const std::string& path, const std::string& text,
+                            std::string& error) const {
+    return Write(
+        path,
+        [&text](const std::string& temporary, std::string& writeError) {
+            std::FILE* file = std::fopen(temporary.c_str(), "wb");
+            if (file == nullptr) {
+                writeError = SystemError("cannot write");
+                return false;
+            }
+            errno = 0;
+            const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() &&
+                                 std::fflush(file) == 0;
+            const int reason = errno;
+            const bool closed = std::fclose(file) == 0;
+            if (!written || !closed) {
+                errno = written ? errno : reason;
+                writeError = SystemError("cannot write");
+                return false;
+            }
+            return true;
+        },
+        error);
+}
+
+bool OutputFiles::Write(const std::string& path, const Writer& writer, std::string& error) const {
+    // The check that no input is overwritten is made before anything is written; here it only
+    // guards outputs that were not checked.
+    const std::string clash = Clash(path);
+    if (!clash.empty()) {
+        error = clash;
+        return false;
+    }
+    // A symbolic link stays a link: its target is replaced.
+    std::error_code ignored;
+    const std::string target =
+        fs::is_symlink(path, ignored) ? fs::weakly_canonical(path, ignored).string() : path;
+    struct stat info {};
+    const bool exists = ::stat(target.c_str(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode)) {
+        error = "is a folder";
+        return false;
+    }
+    if (exists && !S_ISREG(info.st_mode)) {
+        // A device or a FIFO (/dev/stdout, say) cannot be replaced, only written to.
+        return writer(target, error);
+    }
+    const std::size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    std::string temporary = (slash == std::string::npos ? std::string() : folder) + "." +
+                            target.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
+    const int fd = ::mkstemp(&temporary[0]);
+    if (fd < 0) {
+        error = SystemError("cannot write");
+        return false;
+    }
+    mode_t mode = 0;
+    if (exists) {
+        mode = info.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    const bool modeSet = ::fchmod(fd, mode) == 0;
+    ::close(fd);
+    bool done = modeSet && writer(temporary, error);
+    if (!modeSet) {
+        error = SystemError("cannot write");
+    }
+    if (done && !SyncPath(temporary, O_RDONLY)) {
+        error = SystemError("cannot write");
+        done = false;
+    }
+    if (done && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        error = SystemError("cannot write");
+        done = false;
+    }
+    if (!done) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    if (!SyncPath(folder, O_RDONLY | O_DIRECTORY)) {
+        error = SystemError("written, but the folder could not be synced");
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> OutputFiles::Distinct(
+    const std::vector<std::string>& inputs,
+    std::vector<std::pair<std::string, std::string>>& repeated) {
+    std::vector<Input> kept;
+    std::vector<std::string> distinct;
+    for (const std::string& path : inputs) {
+        const Input input = Identify(path);
+        bool seen = false;
+        for (const Input& earlier : kept) {
+            if ((input.exists && earlier.exists && input.device == earlier.device &&
+                 input.inode == earlier.inode) ||
+                input.resolved == earlier.resolved) {
+                repeated.emplace_back(path, earlier.path);
+                seen = true;
+                break;
+            }
+        }
+        if (!seen) {
+            kept.push_back(input);
+            distinct.push_back(path);
+        }
+    }
+    return distinct;
+}
