@@ -13,7 +13,6 @@
 
 #include "CExperiment.h"
 #include "OrviVersion.h"
-#include "PosixFileSystem.h"
 #include "QtExperimentPlatform.h"
 #include "ReadOnlyFileSystem.h"
 #include "SdlSoundDevice.h"
@@ -88,16 +87,15 @@ SelfCheck::Facts SelfCheck::Gather() {
     // The experiment's own reader, over files that refuse writes: plain start-up would create
     // a missing settings file with the defaults, which are then exactly the values shown here.
     QtExperimentPlatform platform;
-    PosixFileSystem posix;
-    ReadOnlyFileSystem readOnly(posix);
-    const CExperiment experiment(platform, readOnly);
+    ReadOnlyFileSystem files;
+    const CExperiment experiment(platform, files);
     facts.settingsPath = experiment.m_szIniPath;
     std::error_code error;
     facts.settingsExist =
         !facts.settingsPath.empty() && std::filesystem::exists(facts.settingsPath, error);
     std::string content;
     facts.settingsRead = facts.settingsExist &&
-                         posix.readFile(facts.settingsPath, content) == FileSystem::ReadResult::Ok;
+                         files.readFile(facts.settingsPath, content) == FileSystem::ReadResult::Ok;
     const int values[6] = {experiment.m_nBeepDelay, experiment.m_nBeepLength,
                            experiment.m_nFaceDelay, experiment.m_nBlinkWhite,
                            experiment.m_nBlinkRed,  experiment.m_nHideCursor};
