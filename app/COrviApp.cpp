@@ -4,12 +4,16 @@
 #include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPixmap>
+#include <iostream>
 
 #include "CAboutDlg.h"
 #include "CMainFrame.h"
+#include "CueCheck.h"
 #include "FaceRenderer.h"
 #include "MonotonicClock.h"
+#include "OrviVersion.h"
 #include "OrviWidget.h"
 #include "QImageCanvas.h"
 #include "SdlSoundDevice.h"
@@ -32,7 +36,7 @@ QIcon FaceIcon() {
 
 COrviApp::COrviApp(int& argc, char** argv) : m_app(argc, argv) {
     QApplication::setApplicationName(QStringLiteral("orvi"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.0.1"));
+    QApplication::setApplicationVersion(QStringLiteral(ORVI_VERSION));
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     if (m_translator.load(QStringLiteral("qtbase_ja"),
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
@@ -52,10 +56,22 @@ COrviApp::~COrviApp() {
 bool COrviApp::InitInstance() {
     if (!m_doc.OnNewDocument()) return false;
     m_sound = std::make_unique<SdlSoundDevice>();
+    WarnOfSilentCues();
     auto* view = new OrviWidget(*m_sound, m_platform, m_files);
     m_frame = std::make_unique<CMainFrame>(view);
     m_frame->ShowOverScreen();
     return true;
+}
+
+void COrviApp::WarnOfSilentCues() {
+    const CueCheck cues(*m_sound);
+    const std::vector<std::string> problems = cues.problems();
+    if (problems.empty()) return;
+    for (const std::string& problem : problems) std::cerr << "orvi: " << problem << "\n";
+    std::cerr << "orvi: trials with a silent cue are still recorded as valid\n";
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("orvi"),
+                    QString::fromStdString(cues.japaneseMessage()), QMessageBox::Ok);
+    box.exec();
 }
 
 int COrviApp::Run() { return QApplication::exec(); }

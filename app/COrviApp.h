@@ -26,6 +26,10 @@ class COrviApp {
     void OnAbout();
 
   private:
+    // Before the record-file dialog: says on stderr and in one message box which cue cannot
+    // sound, then goes on as before.
+    void WarnOfSilentCues();
+
     QApplication m_app;
     QTranslator m_translator;
     QIcon m_icon;

@@ -2,10 +2,12 @@
 
 #include <SDL.h>
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 #include <QMetaObject>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -79,6 +81,47 @@ bool convertToDevice(const SDL_AudioSpec& src, const Uint8* data, Uint32 bytes, 
     return true;
 }
 
+std::string formatName(SDL_AudioFormat format) {
+    return std::to_string(SDL_AUDIO_BITSIZE(format)) + "-bit " +
+           (SDL_AUDIO_ISFLOAT(format)    ? "float"
+            : SDL_AUDIO_ISSIGNED(format) ? "signed"
+                                         : "unsigned");
+}
+
+// The one loader of sound files: "open" keeps its samples, the cue check only its verdict.
+SdlSoundDevice::CueFileInfo loadCue(const std::string& file, int rate,
+                                    std::vector<std::int16_t>& samples) {
+    using State = SdlSoundDevice::CueFileInfo::State;
+    SdlSoundDevice::CueFileInfo info;
+    struct stat status;
+    if (stat(file.c_str(), &status) != 0 && errno == ENOENT) return info;  // Missing
+    SDL_AudioSpec spec;
+    Uint8* data = nullptr;
+    Uint32 bytes = 0;
+    if (SDL_LoadWAV(file.c_str(), &spec, &data, &bytes) == nullptr) {
+        info.state = State::Undecodable;
+        info.detail = SDL_GetError();
+        return info;
+    }
+    info.format = formatName(spec.format);
+    info.rateHz = spec.freq;
+    info.channels = spec.channels;
+    const Uint32 frameBytes = SDL_AUDIO_BITSIZE(spec.format) / 8 * spec.channels;
+    info.frames = frameBytes > 0 ? static_cast<long>(bytes / frameBytes) : 0;
+    // An empty sound would end again at once, in a loop inside one callback.
+    const bool converted = info.frames > 0 && convertToDevice(spec, data, bytes, rate, samples);
+    SDL_FreeWAV(data);
+    if (info.frames == 0) {
+        info.state = State::Empty;
+    } else if (!converted || samples.empty()) {
+        info.state = State::Undecodable;
+        info.detail = "cannot be converted to the output format";
+    } else {
+        info.state = State::Ok;
+    }
+    return info;
+}
+
 std::int64_t steadyNowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -91,8 +134,12 @@ SdlSoundDevice::SdlSoundDevice(QObject* parent) : QObject(parent) {
     muteAlsaDiagnostics();
     // SDL would otherwise turn SIGINT/SIGTERM into quit events that nobody reads.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        m_openError = SDL_GetError();
+        return;
+    }
     m_sdlAudioInit = true;
+    if (const char* driver = SDL_GetCurrentAudioDriver()) m_driverName = driver;
 
     SDL_AudioSpec want;
     SDL_zero(want);
@@ -108,12 +155,19 @@ SdlSoundDevice::SdlSoundDevice(QObject* parent) : QObject(parent) {
     // a native rate is taken rather than resampled so no extra buffering sits in the path.
     m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
     if (m_device == 0) {
+        m_openError = SDL_GetError();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         m_sdlAudioInit = false;
         return;
     }
     m_rate = have.freq;
     m_bufferFrames = have.samples;
+    // The device was opened as the default one; not every driver can name it.
+    char* name = nullptr;
+    SDL_AudioSpec defaultSpec;
+    if (SDL_GetDefaultAudioInfo(&name, &defaultSpec, 0) == 0 && name != nullptr)
+        m_deviceName = name;
+    SDL_free(name);
     SDL_PauseAudioDevice(m_device, 0);
 }
 
@@ -158,18 +212,16 @@ void SdlSoundDevice::setNotifyHandler(std::function<void(int code)> handler) {
 
 int SdlSoundDevice::openSound(const std::string& file, const std::string& alias) {
     if (m_device == 0 || m_cues.count(alias) != 0) return -1;
-    SDL_AudioSpec wavFormat;
-    Uint8* data = nullptr;
-    Uint32 bytes = 0;
-    if (SDL_LoadWAV(file.c_str(), &wavFormat, &data, &bytes) == nullptr) return -1;
     auto cue = std::make_unique<Cue>();
-    const bool ok = convertToDevice(wavFormat, data, bytes, m_rate, cue->samples);
-    SDL_FreeWAV(data);
+    if (loadCue(file, m_rate, cue->samples).state != CueFileInfo::State::Ok) return -1;
     cue->frames = cue->samples.size() / kChannels;
-    // An empty sound would end again at once, in a loop inside one callback.
-    if (!ok || cue->frames == 0) return -1;
     m_cues.emplace(alias, std::move(cue));
     return 0;
+}
+
+SdlSoundDevice::CueFileInfo SdlSoundDevice::inspectCue(const std::string& file) const {
+    std::vector<std::int16_t> samples;
+    return loadCue(file, m_device != 0 ? m_rate : kRequestedRate, samples);
 }
 
 int SdlSoundDevice::playSound(const std::string& alias) {

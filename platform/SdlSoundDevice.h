@@ -41,6 +41,25 @@ class SdlSoundDevice : public QObject, public SoundDevice {
     bool isOpen() const { return m_device != 0; }
     int sampleRate() const { return m_rate; }
     int bufferFrames() const { return m_bufferFrames; }
+    // SDL's audio driver and the output device's name (empty when unknown), and why the device
+    // did not open (empty when it did).
+    const std::string& driverName() const { return m_driverName; }
+    const std::string& deviceName() const { return m_deviceName; }
+    const std::string& openError() const { return m_openError; }
+
+    // A sound file as "open" loads it, and whether "open" would take it.
+    struct CueFileInfo {
+        enum class State { Ok, Missing, Undecodable, Empty };
+        State state = State::Missing;
+        std::string detail;  // why it does not load, in SDL's words
+        std::string format;  // the samples as loaded, e.g. "16-bit signed"
+        int rateHz = 0;
+        int channels = 0;
+        long frames = 0;  // at the file's own rate
+    };
+    // Loads the file as "open" would (at the device's rate, 48 kHz when there is no device)
+    // and keeps nothing.
+    CueFileInfo inspectCue(const std::string& file) const;
 
     // Length in device frames of an opened sound; -1 for an unknown alias.
     long cueFrames(const std::string& alias) const;
@@ -73,6 +92,9 @@ class SdlSoundDevice : public QObject, public SoundDevice {
 
     std::uint32_t m_device = 0;
     bool m_sdlAudioInit = false;
+    std::string m_driverName;
+    std::string m_deviceName;
+    std::string m_openError;
     int m_rate = 0;
     int m_bufferFrames = 0;
     std::map<std::string, std::unique_ptr<Cue>> m_cues;

@@ -19,7 +19,7 @@ cp "$ORVI" "$work/orvi"
 cp "$ASSETS/sound1.wav" "$ASSETS/sound2.wav" "$work/"
 printf '300\t; beep delay\n200\t; beep length\n300\t; face delay\n250\t; white\n250\t; red\n1\t; hide cursor\n' >"$work/orvi.ini"
 record="$out/record.txt"
-trap 'kill "${ORVI_PID:-0}" 2>/dev/null || true; stop_display' EXIT
+trap '[ -z "${ORVI_PID:-}" ] || kill "$ORVI_PID" 2>/dev/null || true; stop_display' EXIT
 export SDL_AUDIODRIVER=disk
 start_display 1024x768x24
 

@@ -6,7 +6,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../tools/participant.sh"
 
 work=$(mktemp -d)
-trap 'kill "${ORVI_PID:-0}" 2>/dev/null || true; stop_display; rm -rf "$work"' EXIT
+trap '[ -z "${ORVI_PID:-}" ] || kill "$ORVI_PID" 2>/dev/null || true; stop_display; rm -rf "$work"' EXIT
 cp "$ORVI" "$work/orvi"
 cp "$ASSETS/sound1.wav" "$ASSETS/sound2.wav" "$work/"
 export SDL_AUDIODRIVER=dummy

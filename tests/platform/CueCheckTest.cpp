@@ -1,0 +1,111 @@
+// The start-up warning and the self-check judge a cue file as the device's "open" takes it.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "CueCheck.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using State = SdlSoundDevice::CueFileInfo::State;
+
+// 48 kHz stereo 16-bit PCM of `frames` frames of a quiet ramp, cut after `keepBytes` bytes.
+std::string Wav(std::uint32_t frames, std::size_t keepBytes = std::string::npos) {
+    const std::uint32_t size = 4 * frames,
+                        header[] = {0x46464952, 36 + size, 0x45564157, 0x20746d66, 16,  0x00020001,
+                                    48000,      48000 * 4, 0x00100004, 0x61746164, size};
+    std::string bytes(reinterpret_cast<const char*>(header), sizeof header);
+    for (std::uint32_t i = 0; i < size; ++i) bytes += static_cast<char>(i % 7);
+    return bytes.substr(0, keepBytes);
+}
+
+class CueCheckTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::create_directories(m_dir);
+        fs::current_path(m_dir);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+    }
+    void TearDown() override {
+        fs::current_path(m_oldDir);
+        fs::remove_all(m_dir);
+    }
+    static void Write(const char* name, const std::string& bytes) {
+        std::ofstream(name, std::ios::binary) << bytes;
+    }
+
+  private:
+    fs::path m_oldDir = fs::current_path();
+    fs::path m_dir = fs::temp_directory_path() / ("orvi-cuecheck-" + std::to_string(getpid()));
+};
+
+}  // namespace
+
+TEST_F(CueCheckTest, NamesEachCueFileThatCannotSoundAndAgreesWithOpen) {
+    const struct {
+        const char* what;
+        const char* bytes;  // null: no file
+        std::size_t length;
+        State state;
+        const char* english;
+        const char* japanese;
+    } cases[] = {
+        {"missing", nullptr, 0, State::Missing, "is not in the current folder", "にありません"},
+        {"text", "RIFF? no, just text\n", 20, State::Undecodable, "does not load as a sound",
+         "読み込めません"},
+        {"truncated header", nullptr, 30, State::Undecodable, "does not load", "読み込めません"},
+        {"0 frames", nullptr, 44, State::Empty, "holds no sound", "音が入っていません"},
+        {"a sound", nullptr, 44 + 4 * 480, State::Ok, nullptr, nullptr},
+    };
+    Write("sound2.wav", Wav(480));
+    for (const auto& c : cases) {
+        fs::remove("sound1.wav");
+        if (c.bytes) Write("sound1.wav", std::string(c.bytes, c.length));
+        if (!c.bytes && c.length > 0) Write("sound1.wav", Wav(c.length > 44 ? 480 : 0, c.length));
+        SdlSoundDevice device;
+        ASSERT_TRUE(device.isOpen());
+        const CueCheck check(device);
+        ASSERT_EQ(check.files().size(), 2u);
+        EXPECT_EQ(check.files()[0].name, "sound1.wav");
+        EXPECT_EQ(check.files()[0].info.state, c.state) << c.what;
+        EXPECT_EQ(check.files()[1].info.state, State::Ok) << c.what;
+        EXPECT_EQ(device.sendCommand("open sound1.wav alias left") == 0, c.state == State::Ok)
+            << c.what;
+        const auto problems = check.problems();
+        const std::string japanese = check.japaneseMessage();
+        if (c.state == State::Ok) {
+            EXPECT_TRUE(problems.empty()) << problems.front();
+            EXPECT_EQ(japanese, "");
+            const SdlSoundDevice::CueFileInfo& info = check.files()[0].info;
+            EXPECT_EQ(info.format + " " + std::to_string(info.rateHz) + " " +
+                          std::to_string(info.channels) + " " + std::to_string(info.frames),
+                      "16-bit signed 48000 2 480");
+            continue;
+        }
+        ASSERT_EQ(problems.size(), 1u) << c.what;
+        EXPECT_EQ(problems[0].rfind("sound1.wav ", 0), 0u) << problems[0];
+        EXPECT_NE(problems[0].find(c.english), std::string::npos) << problems[0];
+        EXPECT_NE(japanese.find("・sound1.wav "), std::string::npos) << japanese;
+        EXPECT_NE(japanese.find(c.japanese), std::string::npos) << japanese;
+        EXPECT_EQ(japanese.find("sound2.wav"), std::string::npos) << japanese;
+    }
+}
+
+// The files still get judged, and the missing device is named once.
+TEST_F(CueCheckTest, NoDeviceIsItsOwnProblem) {
+    Write("sound1.wav", Wav(480));
+    Write("sound2.wav", Wav(480));
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    const SdlSoundDevice device;
+    const CueCheck check(device);
+    EXPECT_EQ(check.files()[0].info.state, State::Ok);
+    EXPECT_EQ(check.files()[1].info.state, State::Ok);
+    ASSERT_EQ(check.problems().size(), 1u);
+    EXPECT_EQ(check.problems()[0].rfind("no audio output device opens", 0), 0u);
+    EXPECT_NE(check.japaneseMessage().find("音声出力装置を開けません"), std::string::npos);
+}
