@@ -516,47 +516,11 @@ void PresentSurface::setGeometry(const QRect& area) {
 
 #else
 
+struct PresentSurface::Connection {};
+struct PresentSurface::Frame {};
 std::string PresentSurface::Probe(void*) { return "none"; }
 double PresentSurface::RandrPeriodUs(void*, std::uint32_t) { return 0; }
 void PresentSurface::AskToBypassCompositor(void*, std::uint32_t) {}
-double PresentSurface::RandrPeriodUs(void* connection, std::uint32_t root) {
-    auto* c = static_cast<xcb_connection_t*>(connection);
-    double period = 0;
-    // The mode's dot clock gives the period exactly where the driver knows it (not on Xvfb).
-    xcb_randr_get_screen_resources_current_reply_t* res =
-        xcb_randr_get_screen_resources_current_reply(
-            c, xcb_randr_get_screen_resources_current(c, root), nullptr);
-    if (!res) return 0;
-    const xcb_randr_crtc_t* crtcs = xcb_randr_get_screen_resources_current_crtcs(res);
-    const xcb_randr_mode_info_t* modes = xcb_randr_get_screen_resources_current_modes(res);
-    const int nModes = xcb_randr_get_screen_resources_current_modes_length(res);
-    for (int i = 0; i < xcb_randr_get_screen_resources_current_crtcs_length(res) && !period; ++i) {
-        xcb_randr_get_crtc_info_reply_t* crtc = xcb_randr_get_crtc_info_reply(
-            c, xcb_randr_get_crtc_info(c, crtcs[i], res->config_timestamp), nullptr);
-        if (!crtc) continue;
-        for (int m = 0; m < nModes && !period; ++m)
-            if (modes[m].id == crtc->mode && modes[m].dot_clock && modes[m].htotal &&
-                modes[m].vtotal)
-                period = 1e6 * modes[m].htotal * modes[m].vtotal / modes[m].dot_clock;
-        std::free(crtc);
-    }
-    std::free(res);
-    return period;
-}
-
-void PresentSurface::AskToBypassCompositor(void* connection, std::uint32_t window) {
-    auto* c = static_cast<xcb_connection_t*>(connection);
-    static const char kName[] = "_NET_WM_BYPASS_COMPOSITOR";
-    xcb_intern_atom_reply_t* atom =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kName - 1, kName), nullptr);
-    if (!atom) return;
-    const std::uint32_t bypass = 1;
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom->atom, XCB_ATOM_CARDINAL, 32, 1,
-                        &bypass);
-    std::free(atom);
-    xcb_flush(c);
-}
-
 std::unique_ptr<PresentSurface> PresentSurface::Open(std::uint32_t, const QRect&,
                                                      std::string& why) {
     why = "built without X";
