@@ -9,7 +9,7 @@ CMAKE_FLAGS ?=
 # Every build that tests: the test targets, and warnings as errors.
 TEST_FLAGS = -DBUILD_TESTING=ON -DORVI_WERROR=ON
 
-.PHONY: all deps build run test test-nogui test-sanitize fuzz format bench demo package clean
+.PHONY: all deps build run test test-nogui test-sanitize fuzz format format-check bench demo package clean
 
 all: build
 
@@ -67,6 +67,11 @@ bench: deps build
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+# CI fails on any file that `make format` would change.
+format-check:
+	@scripts/install-deps.sh format
+	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(NOGUI_BUILD) $(FUZZ_BUILD)

@@ -43,7 +43,7 @@ double ScreenAngle16(int left, int top, int right, int bottom, PixelPoint p) {
 }
 
 class Painter : public QPainter {
-public:
+  public:
     explicit Painter(QImage& image) : QPainter(&image) { setRenderHint(Antialiasing, false); }
 };
 

@@ -8,7 +8,7 @@
 // Canvas on a persistent RGB32 framebuffer. Drawing is aliased so that every outline is a
 // solid run of one exact colour: the flood fill relies on it to stay inside the face.
 class QImageCanvas : public Canvas {
-public:
+  public:
     QImageCanvas(int width, int height);
 
     // Replaces the framebuffer; the old picture is dropped and the new one starts grey.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages orvi needs, only those that are missing.
-# Usage: install-deps.sh build|test|bench|demo|fuzz
+# Usage: install-deps.sh build|test|bench|demo|fuzz|format
 set -euo pipefail
 
 build=(cmake make g++ pkg-config qt6-base-dev libsdl2-dev fonts-ipafont-gothic qt6-translations-l10n libxcb1-dev libxcb-present-dev libxcb-randr0-dev libplplot-dev plplot-driver-cairo libboost-math-dev)
@@ -11,7 +11,8 @@ case "${1:-build}" in
   bench) want=("${build[@]}" "${test[@]}" libxext-dev) ;;
   demo) want=("${build[@]}" "${test[@]}" sox) ;;
   fuzz) want=("${build[@]}" "${test[@]}" clang-14 libclang-rt-14-dev) ;;
-  *) echo "usage: $0 build|test|bench|demo|fuzz" >&2; exit 2 ;;
+  format) want=(clang-format git) ;;
+  *) echo "usage: $0 build|test|bench|demo|fuzz|format" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -16,7 +16,7 @@ struct PixelPoint {
 };
 
 class Canvas {
-public:
+  public:
     virtual ~Canvas() = default;
 
     virtual int width() const = 0;

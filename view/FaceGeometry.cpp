@@ -2,6 +2,7 @@
 
 // Stored rounded rather than rotated at start-up so that every value is exactly the tabled
 // multiple of 0.001, whatever the libm's cos/sin return.
+// clang-format off
 const FaceGeometry kFaceGeometry[kViewpointCount] = {
     // Viewpoint 0
     {
@@ -124,3 +125,4 @@ const FaceGeometry kFaceGeometry[kViewpointCount] = {
          {{0.197, 0.197, 0.393, 0.393}, {0.176, 0.295}, {0.295, 0.414}}},
     },
 };
+// clang-format on

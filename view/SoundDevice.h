@@ -8,7 +8,7 @@
 // A play that reaches its end reports kNotifySuccessful through the notify handler, on the UI
 // thread. After "stop all" or "close all" no success report of an earlier play arrives.
 class SoundDevice {
-public:
+  public:
     static constexpr int kNotifySuccessful = 1;
     static constexpr int kNotifyAborted = 4;
 

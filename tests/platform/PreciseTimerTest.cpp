@@ -1,5 +1,3 @@
-#include "PreciseTimer.h"
-
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "MonotonicClock.h"
+#include "PreciseTimer.h"
 
 namespace {
 
@@ -31,8 +30,7 @@ double Lateness(int delayMs) {
 TEST(PreciseTimer, FiresNeverEarlyAndWithinAFractionOfAMillisecond) {
     MonotonicClock::TightenTimerSlack();
     std::vector<double> late;
-    for (int delay : {0, 7, 120, 1000, 250, 1000})
-        late.push_back(Lateness(delay));
+    for (int delay : {0, 7, 120, 1000, 250, 1000}) late.push_back(Lateness(delay));
     for (double ms : late) EXPECT_GE(ms, 0.0) << "a phase must never be cut short";
     std::sort(late.begin(), late.end());
     std::printf("PreciseTimer lateness ms: median %.3f max %.3f\n", late[late.size() / 2],
