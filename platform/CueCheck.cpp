@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "COrviView.h"
+#include "CueSounds.h"
 
 using State = SdlSoundDevice::CueFileInfo::State;
 
@@ -11,8 +11,7 @@ CueCheck::CueCheck(const SdlSoundDevice& device)
     : m_deviceOpen(device.isOpen()), m_deviceError(device.openError()) {
     std::error_code error;
     m_folder = std::filesystem::current_path(error).string();
-    for (const char* name : COrviView::kCueFiles)
-        m_files.push_back({name, device.inspectCue(name)});
+    for (const char* name : kCueFiles) m_files.push_back({name, device.inspectCue(name)});
 }
 
 std::vector<std::string> CueCheck::problems() const {

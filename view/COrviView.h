@@ -13,8 +13,6 @@ class COrviView {
   public:
     static constexpr int kBeepFrequencyHz = 2048;
     static constexpr int kFirstRedPhaseMs = 500;
-    // The cue sounds of eye aliases "left" and "right", in the current folder.
-    static constexpr const char* kCueFiles[2] = {"sound1.wav", "sound2.wav"};
 
     // Reads or creates the settings, opens the cues and starts the first run. A run that gets
     // no record file ends the process inside.
