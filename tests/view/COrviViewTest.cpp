@@ -318,6 +318,7 @@ TEST_F(TrialControllerTest, DemosResetTheViewpointAndTheSoundDemoNeverRepaints) 
     hitTrials(1);
     ASSERT_NE(view->m_nViewpoint, 0);
     view->OnDemoSound();
+    EXPECT_EQ(view->m_nState, STATE_SOUND_DEMO);
     EXPECT_EQ(view->m_nViewpoint, 0);
     EXPECT_EQ(view->m_bRedrawFace, 1);
     const int invalidates = host.invalidates;
@@ -397,24 +398,16 @@ INSTANTIATE_TEST_SUITE_P(TrialController, EveryState,
                                            STATE_FINISHED),
                          [](const auto& p) { return "State" + std::to_string(p.param); });
 
-TEST_P(EveryState, DemoCommandsActOnlyWhenIdle) {
-    const std::string before = snap();
-    view->OnDemoSound();
-    view->OnDemoBlink();
-    if (GetParam() == STATE_IDLE)
-        EXPECT_EQ(view->m_nState, STATE_SOUND_DEMO);
-    else
-        EXPECT_EQ(snap(), before);
-}
-
-// Enter while busy only resets the cancel depth; presses count only while a press is awaited.
-TEST_P(EveryState, EnterWhileBusyAndPressesWhileNotAwaitedChangeNothing) {
+// Enter while busy only resets the cancel depth; demonstrations start only when idle; presses
+// count only while a press is awaited.
+TEST_P(EveryState, EventsTheStateIgnoresChangeNothing) {
     const int s = GetParam();
     const bool idle = s == STATE_IDLE || s == STATE_FINISHED;
     const bool awaiting =
         s == STATE_BLINK_DEMO || s == STATE_SOUND_DEMO || s == STATE_WAIT_RESPONSE;
     const std::string before = snap();
     if (!idle) view->m_nCancelDepth = 3, view->OnTrialStart();
+    if (s != STATE_IDLE) view->OnDemoSound(), view->OnDemoBlink();
     if (!awaiting) clickEye(0), clickEye(1), clickNowhere();
     EXPECT_EQ(snap(), before);
 }
