@@ -253,19 +253,7 @@ std::uint32_t PresentSurface::scheduleAfterBlank(const QImage& image, std::uint6
                                                  double delayMs) {
     if (!m_grid.ready()) return schedule(image, MonotonicClock::NowMs() + delayMs);
     const double delayUs = delayMs * 1000.0;
-    auto frame = std::make_unique<Frame>();
-    frame->serial = m_nextSerial++;
-    if (m_nextSerial >= kClockSerial) m_nextSerial = 1;
-    frame->pixmap = m_x->pixmaps[static_cast<std::size_t>(upload(image))].id;
-    frame->deadlineUs = m_grid.blankUs(msc) + delayUs;
-    frame->after = 0;
-    frame->delayUs = delayUs;
-    frame->baseMsc = msc;
-    frame->soon = false;
-    const std::uint32_t serial = frame->serial;
-    m_frames.push_back(std::move(frame));
-    armSend();
-    return serial;
+    return enqueue(image, m_grid.blankUs(msc) + delayUs, 0, delayUs, false, msc);
 }
 
 std::uint32_t PresentSurface::showSoon(const QImage& image) {
@@ -273,7 +261,7 @@ std::uint32_t PresentSurface::showSoon(const QImage& image) {
 }
 
 std::uint32_t PresentSurface::enqueue(const QImage& image, double deadlineUs, std::uint32_t after,
-                                      double delayUs, bool soon) {
+                                      double delayUs, bool soon, std::uint64_t baseMsc) {
     auto frame = std::make_unique<Frame>();
     frame->serial = m_nextSerial++;
     if (m_nextSerial >= kClockSerial) m_nextSerial = 1;
@@ -281,6 +269,7 @@ std::uint32_t PresentSurface::enqueue(const QImage& image, double deadlineUs, st
     frame->deadlineUs = deadlineUs;
     frame->after = after;
     frame->delayUs = delayUs;
+    frame->baseMsc = baseMsc;
     frame->soon = soon;
     const std::uint32_t serial = frame->serial;
     m_frames.push_back(std::move(frame));

@@ -84,7 +84,7 @@ class PresentSurface : public QObject {
     PresentSurface();
     bool start(std::uint32_t topLevel, const QRect& area, std::string& why);
     std::uint32_t enqueue(const QImage& image, double deadlineUs, std::uint32_t after,
-                          double delayUs, bool soon);
+                          double delayUs, bool soon, std::uint64_t baseMsc = 0);
     int upload(const QImage& image);
     std::uint64_t aim(const Frame& frame, double nowUs) const;
     double sendLeadUs() const;

@@ -4,6 +4,16 @@
 
 e2e_fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# A test's folder $work with a copy of the program $1 and the cues of $2, silent audio, and a
+# trap that ends the program, the X server and the folder however the test ends.
+e2e_setup() {
+  work=$(mktemp -d)
+  trap '[ -z "${ORVI_PID:-}" ] || kill "$ORVI_PID" 2>/dev/null || true; stop_display; rm -rf "$work"' EXIT
+  cp "$1" "$work/orvi"
+  cp "$2/sound1.wav" "$2/sound2.wav" "$work/"
+  export SDL_AUDIODRIVER=dummy
+}
+
 # Starts Xvfb on a free display number, with screen size $1 and any further Xvfb options;
 # sets DISPLAY and XVFB_PID.
 start_display() {

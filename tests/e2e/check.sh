@@ -5,13 +5,21 @@ ORVI=$1 PROBE=$2 ASSETS=$3
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../tools/participant.sh"
 
-work=$(mktemp -d) out=$(mktemp -d)
+e2e_setup "$ORVI" "$ASSETS"
+out=$work.out
+mkdir "$out"
 trap '[ -z "${ORVI_PID:-}" ] || kill "$ORVI_PID" 2>/dev/null || true; stop_display; rm -rf "$work" "$out"' EXIT
-cp "$ORVI" "$work/orvi"
-cp "$ASSETS/sound1.wav" "$ASSETS/sound2.wav" "$work/"
-export SDL_AUDIODRIVER=dummy
 start_display 1024x768x24 -fakescreenfps 60
 orvi() { (cd "$work" && ./orvi "$@"); }
+# Cancels the record-file dialog and answers the message: the program ends with 0.
+cancel_dialog() {
+  focus_window '開く'
+  key Escape
+  focus_window '^orvi$'
+  key Return
+  wait_orvi
+  [ "$ORVI_RC" = 0 ] || e2e_fail "exit code $ORVI_RC after cancelling the dialog"
+}
 
 echo "# arguments"
 orvi --version | grep -qx 'orvi [0-9][0-9.]*' || e2e_fail "--version"
@@ -49,12 +57,7 @@ start_orvi "$work"
 focus_window '^orvi$'
 [ -z "$(xdotool search --onlyvisible --name '開く' 2>/dev/null)" ] || e2e_fail "the dialog came first"
 key Return
-focus_window '開く'
-key Escape
-focus_window '^orvi$'
-key Return
-wait_orvi
-[ "$ORVI_RC" = 0 ] || e2e_fail "exit code $ORVI_RC after cancelling the dialog"
+cancel_dialog
 grep -q "sound1.wav does not load as a sound" "$work/orvi.log" || e2e_fail "stderr: $(cat "$work/orvi.log")"
 grep -q "sound2.wav is not in the current folder" "$work/orvi.log" || e2e_fail "stderr lacks sound2.wav"
 [ "$(grep -c '^orvi: ' "$work/orvi.log")" = 3 ] || e2e_fail "stderr: $(cat "$work/orvi.log")"
@@ -63,12 +66,7 @@ echo "# with both cues there is no message box"
 mv "$work/good.wav" "$work/sound1.wav"
 mv "$work/kept.wav" "$work/sound2.wav"
 start_orvi "$work"
-focus_window '開く'
-key Escape
-focus_window '^orvi$'
-key Return
-wait_orvi
-[ "$ORVI_RC" = 0 ] || e2e_fail "exit code $ORVI_RC after cancelling the dialog"
+cancel_dialog
 [ ! -s "$work/orvi.log" ] || e2e_fail "stderr: $(cat "$work/orvi.log")"
 
 echo "e2e: 1 passed, 0 failed"

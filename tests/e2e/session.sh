@@ -5,11 +5,7 @@ ORVI=$1 PROBE=$2 ASSETS=$3
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../tools/participant.sh"
 
-work=$(mktemp -d)
-trap '[ -z "${ORVI_PID:-}" ] || kill "$ORVI_PID" 2>/dev/null || true; stop_display; rm -rf "$work"' EXIT
-cp "$ORVI" "$work/orvi"
-cp "$ASSETS/sound1.wav" "$ASSETS/sound2.wav" "$work/"
-export SDL_AUDIODRIVER=dummy
+e2e_setup "$ORVI" "$ASSETS"
 record="$work/subject 01.txt"
 start_display 1024x768x24
 
