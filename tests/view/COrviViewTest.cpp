@@ -25,7 +25,7 @@ std::string ReadAll(const std::string& path) {
 
 std::vector<std::string> TrialLines(const std::string& path) {
     std::vector<std::string> lines;
-    std::istringstream in(ReadAll(path));
+    std::ifstream in(path, std::ios::binary);
     for (std::string line; std::getline(in, line);)
         if (!line.empty() && line[0] >= '0' && line[0] <= '9') lines.push_back(line);
     return lines;
@@ -103,50 +103,73 @@ TEST_F(TrialControllerTest, CursorShowsWhenSettingsDoNotHideIt) {
     EXPECT_FALSE(host.blankCursor);
 }
 
-TEST_F(TrialControllerTest, RoadOfOneTrialTimesBeepFaceAndReactionFromTheDisplayedFrame) {
+// One road through a trial, twice: the beep after its delay, the face handed over at the beep's
+// end and counted from its onset on the display, the press timed from its arrival.
+TEST_F(TrialControllerTest, TrialsTimeBeepFaceAndReactionFromTheDisplayedFrame) {
     create("300\n200\n700\n500\n500\n1\n");
-    const int eye = view->m_experiment.m_nCurEye, viewpoint = view->m_experiment.m_nCurViewpoint;
-    view->OnTrialStart();
-    EXPECT_EQ(view->m_nState, STATE_WAIT_BEEP);
-    EXPECT_EQ(view->m_nFaceMode, FACE_NONE);
-    EXPECT_EQ(view->m_nTargetEye, eye);
-    EXPECT_EQ(view->m_nViewpoint, viewpoint);
-    EXPECT_EQ(host.started.back(), std::make_pair(int(TIMER_TRIAL), 300));
+    host.frameLagMs = 11.25;  // the display's vertical blank came that long after the deadline
+    for (int trial = 0; trial < 2; ++trial) {
+        const int eye = view->m_experiment.m_nCurEye,
+                  viewpoint = view->m_experiment.m_nCurViewpoint;
+        host.frames.clear();
+        sound.beeps.clear();
+        view->OnTrialStart();
+        EXPECT_EQ(view->m_nState, STATE_WAIT_BEEP);
+        EXPECT_EQ(view->m_nFaceMode, FACE_NONE);
+        host.advance(299);
+        EXPECT_TRUE(sound.beeps.empty());
+        EXPECT_TRUE(host.frames.empty()) << "nothing is handed over before the beep";
+        host.advance(1);
+        ASSERT_EQ(sound.beeps, (std::vector<std::pair<int, int>>{{2048, 200}}));
+        EXPECT_EQ(view->m_nState, STATE_WAIT_FACE);
+        const double deadline = host.now + 700;  // the face delay counts from the beep's end
+        ASSERT_EQ(host.frames.size(), 1u);
+        const SceneState face = host.frames[0].scene;
+        EXPECT_EQ(host.frames[0].what, FRAME_FACE);
+        EXPECT_EQ(host.frames[0].timerId, TIMER_TRIAL);
+        EXPECT_EQ(face.faceMode, FACE_PLAIN);
+        EXPECT_EQ(face.redrawFace, 1);
+        EXPECT_EQ(face.viewpoint, viewpoint);
+        EXPECT_EQ(view->m_nFaceMode, FACE_NONE) << "the face is not shown before the onset";
 
-    host.advance(299);
-    EXPECT_TRUE(sound.beeps.empty());
-    host.advance(1);
-    ASSERT_EQ(sound.beeps, (std::vector<std::pair<int, int>>{{2048, 200}}));
-    EXPECT_EQ(view->m_nState, STATE_WAIT_FACE);
-    const double beepEnd = host.now;  // the face delay counts from the beep's end
-    EXPECT_EQ(host.timers.at(TIMER_TRIAL), beepEnd + 700);
+        host.advance(700 + 20);
+        ASSERT_EQ(view->m_nState, STATE_WAIT_RESPONSE);
+        EXPECT_EQ(view->m_nTargetEye, eye);
+        EXPECT_EQ(view->m_nViewpoint, viewpoint);
+        EXPECT_EQ(sound.last(), Play(view->CueIndex(eye)));
+        EXPECT_DOUBLE_EQ(view->m_clkOnset, deadline + 11.25) << "onset: the frame on the display";
+        EXPECT_DOUBLE_EQ(host.last("onset"), view->m_clkOnset);
+        // The eyes of the face as the host draws it are the ones the press is tested on.
+        SceneState placed = face;
+        FaceRenderer::Draw(host.canvas, placed);
+        EXPECT_EQ(view->m_nEyeX[1], placed.eyeX[1]);
+        EXPECT_EQ(view->m_nEyeY[1], placed.eyeY[1]);
+        EXPECT_EQ(view->m_nEyeRadius, placed.eyeRadius);
+        EXPECT_EQ(view->m_bRedrawFace, 0) << "the face counts as drawn";
 
-    host.frameLagMs = 6.5;
-    host.advance(700);
-    EXPECT_EQ(view->m_nState, STATE_WAIT_RESPONSE);
-    EXPECT_EQ(sound.last(), Play(view->CueIndex(eye)));
-    ASSERT_EQ(host.frames.size(), 1u);
-    EXPECT_EQ(host.frames[0].what, FRAME_FACE);
-    EXPECT_DOUBLE_EQ(view->m_clkOnset, beepEnd + 700 + 6.5) << "onset: the frame on the display";
-
-    host.now += 532.25;
-    clickEye(eye);
-    EXPECT_DOUBLE_EQ(view->m_experiment.m_dReactionTime, 532.25);
-    EXPECT_EQ(sound.last(), "stop all");
-    EXPECT_EQ(view->m_nFeedback, FEEDBACK_OK);
-    EXPECT_EQ(view->m_nFaceMode, FACE_NONE);
-    EXPECT_EQ(view->m_nState, STATE_IDLE);
-    EXPECT_EQ(view->m_clkOnset, 0);
-    char expected[64];
-    std::snprintf(expected, sizeof expected, "01 %02d %d %d  532 %d 1 1 0", eye * 8 + viewpoint + 1,
-                  eye + 1, viewpoint + 1, eye + 1);
-    EXPECT_EQ(TrialLines(record), std::vector<std::string>{expected});
-    ASSERT_EQ(host.frames.size(), 2u);
-    EXPECT_EQ(host.frames[1].what, FRAME_BLANK);
-    EXPECT_EQ(host.frames[1].scene.faceMode, FACE_NONE);
-    EXPECT_EQ(FaceRenderer::StatusText(host.frames[1].scene.trials, host.frames[1].scene.pos,
-                                       host.frames[1].scene.feedback),
-              "[02/02/16] OK");
+        host.now += 300;
+        host.pressAt = host.now - 0.375;  // the handler runs a little after the press came in
+        clickEye(eye);
+        host.pressAt = -1;
+        EXPECT_DOUBLE_EQ(view->m_experiment.m_dReactionTime, 300 - 0.375 - 11.25 + 20);
+        EXPECT_EQ(sound.last(), "stop all");
+        EXPECT_EQ(view->m_nFeedback, FEEDBACK_OK);
+        EXPECT_EQ(view->m_nFaceMode, FACE_NONE);
+        EXPECT_EQ(view->m_nState, STATE_IDLE);
+        EXPECT_EQ(view->m_clkOnset, 0);
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%02d %02d %d %d  308 %d 1 1 0", trial + 1,
+                      eye * 8 + viewpoint + 1, eye + 1, viewpoint + 1, eye + 1);
+        EXPECT_EQ(TrialLines(record).at(trial), expected);
+        ASSERT_EQ(host.frames.size(), 2u);
+        EXPECT_EQ(host.frames[1].what, FRAME_BLANK);
+        EXPECT_EQ(host.frames[1].timerId, 0) << "the trial's end is shown at once";
+        const SceneState& end = host.frames[1].scene;
+        EXPECT_EQ(end.faceMode, FACE_NONE);
+        EXPECT_EQ(FaceRenderer::StatusText(end.trials, end.pos, end.feedback),
+                  "[0" + std::to_string(trial + 2) + "/0" + std::to_string(trial + 2) + "/16] OK");
+        host.paint();
+    }
 }
 
 TEST_F(TrialControllerTest, PressesOnTheOtherEyeAndOutsideTheEyesAreOkAndNg) {
@@ -252,6 +275,7 @@ TEST_F(TrialControllerTest, BlinkDemoFirstRedIsFixedThenAlternatesWithTheSetting
     std::srand(7);
     const int target = std::rand() % 2 == 0 ? 0 : 1;
     std::srand(7);
+    host.frameLagMs = 7;
     view->OnDemoBlink();
     const int red = target == 0 ? FACE_EYE0_RED : FACE_EYE1_RED;
     EXPECT_EQ(view->m_nState, STATE_BLINK_DEMO);
@@ -270,7 +294,9 @@ TEST_F(TrialControllerTest, BlinkDemoFirstRedIsFixedThenAlternatesWithTheSetting
         EXPECT_EQ(view->m_nFaceMode, i % 2 ? FACE_PLAIN : red);
         host.advance(phases[i].second - 1);
         EXPECT_EQ(view->m_nFaceMode, i % 2 ? FACE_PLAIN : red) << "phase " << i << " ended early";
+        const double deadline = host.timers.at(phases[i].first);
         host.advance(1);
+        EXPECT_DOUBLE_EQ(host.last(i % 2 ? "red" : "white"), deadline + 7) << "traced at the onset";
     }
     const size_t commands = sound.commands.size();
     clickEye(1 - target);
@@ -292,6 +318,7 @@ TEST_F(TrialControllerTest, DemosResetTheViewpointAndTheSoundDemoNeverRepaints) 
     hitTrials(1);
     ASSERT_NE(view->m_nViewpoint, 0);
     view->OnDemoSound();
+    EXPECT_EQ(view->m_nState, STATE_SOUND_DEMO);
     EXPECT_EQ(view->m_nViewpoint, 0);
     EXPECT_EQ(view->m_bRedrawFace, 1);
     const int invalidates = host.invalidates;
@@ -321,18 +348,13 @@ TEST_F(TrialControllerTest, ZeroAndNegativeTimingsRunAtOnce) {
     EXPECT_EQ(host.started.back(), std::make_pair(int(TIMER_RED_END), 0));
 }
 
-TEST_F(TrialControllerTest, CueIndexFollowsTheSwapFlagAtEveryRepetition) {
+TEST_F(TrialControllerTest, CueIndexFollowsTheSwapFlag) {
     create();
     for (int swap : {0, 1, 5, -3}) {
         view->m_experiment.m_nSwapSides = swap;
         EXPECT_EQ(view->CueIndex(0), swap ? 1 : 0);
         EXPECT_EQ(view->CueIndex(1), swap ? 0 : 1);
     }
-    view->m_nState = STATE_SOUND_DEMO;
-    view->m_nTargetEye = 0;
-    view->m_experiment.m_nSwapSides = 1;
-    sound.cueEnded();
-    EXPECT_EQ(sound.last(), "play right from 0 notify");
 }
 
 TEST_F(TrialControllerTest, DialogCancelledAtStartEndsTheProcessWithCodeZero) {
@@ -370,39 +392,23 @@ class EveryState : public TrialControllerTest, public ::testing::WithParamInterf
         ASSERT_EQ(view->m_nState, GetParam());
     }
 };
-class BusyState : public EveryState {};
-class OutsideBlinkDemo : public EveryState {};
-class OutsideTrialWaits : public EveryState {};
-class NotWaitingForAPress : public EveryState {};
+INSTANTIATE_TEST_SUITE_P(TrialController, EveryState,
+                         ::testing::Values(STATE_IDLE, STATE_BLINK_DEMO, STATE_SOUND_DEMO,
+                                           STATE_WAIT_BEEP, STATE_WAIT_FACE, STATE_WAIT_RESPONSE,
+                                           STATE_FINISHED),
+                         [](const auto& p) { return "State" + std::to_string(p.param); });
 
-#define ORVI_STATES(suite, ...)                                                      \
-    INSTANTIATE_TEST_SUITE_P(TrialController, suite, ::testing::Values(__VA_ARGS__), \
-                             [](const auto& p) { return "State" + std::to_string(p.param); })
-
-ORVI_STATES(EveryState, STATE_IDLE, STATE_BLINK_DEMO, STATE_SOUND_DEMO, STATE_WAIT_BEEP,
-            STATE_WAIT_FACE, STATE_WAIT_RESPONSE, STATE_FINISHED);
-ORVI_STATES(BusyState, STATE_BLINK_DEMO, STATE_SOUND_DEMO, STATE_WAIT_BEEP, STATE_WAIT_FACE,
-            STATE_WAIT_RESPONSE);
-ORVI_STATES(OutsideBlinkDemo, STATE_IDLE, STATE_SOUND_DEMO, STATE_WAIT_BEEP, STATE_WAIT_FACE,
-            STATE_WAIT_RESPONSE, STATE_FINISHED);
-ORVI_STATES(OutsideTrialWaits, STATE_IDLE, STATE_BLINK_DEMO, STATE_SOUND_DEMO, STATE_WAIT_RESPONSE,
-            STATE_FINISHED);
-ORVI_STATES(NotWaitingForAPress, STATE_IDLE, STATE_WAIT_BEEP, STATE_WAIT_FACE, STATE_FINISHED);
-
-TEST_P(EveryState, DemoCommandsActOnlyWhenIdle) {
+// Enter while busy only resets the cancel depth; demonstrations start only when idle; presses
+// count only while a press is awaited.
+TEST_P(EveryState, EventsTheStateIgnoresChangeNothing) {
+    const int s = GetParam();
+    const bool idle = s == STATE_IDLE || s == STATE_FINISHED;
+    const bool awaiting =
+        s == STATE_BLINK_DEMO || s == STATE_SOUND_DEMO || s == STATE_WAIT_RESPONSE;
     const std::string before = snap();
-    view->OnDemoSound();
-    view->OnDemoBlink();
-    if (GetParam() == STATE_IDLE)
-        EXPECT_EQ(view->m_nState, STATE_SOUND_DEMO);
-    else
-        EXPECT_EQ(snap(), before);
-}
-
-TEST_P(BusyState, EnterOnlyResetsCancelDepth) {
-    const std::string before = snap();
-    view->m_nCancelDepth = 3;
-    view->OnTrialStart();
+    if (!idle) view->m_nCancelDepth = 3, view->OnTrialStart();
+    if (s != STATE_IDLE) view->OnDemoSound(), view->OnDemoBlink();
+    if (!awaiting) clickEye(0), clickEye(1), clickNowhere();
     EXPECT_EQ(snap(), before);
 }
 
@@ -427,39 +433,30 @@ TEST_P(EveryState, TabOnlyAsksForAWholeFaceRedraw) {
     EXPECT_EQ(snap(), expected);
 }
 
-TEST_P(OutsideBlinkDemo, BlinkTimersShowAMessageAndRepaint) {
-    host.invalidates += 2;
-    host.messages = {"", ""};
-    const std::string expected = snap();
-    host.invalidates -= 2;
-    host.messages.clear();
-    view->OnTimer(TIMER_RED_END);
-    view->OnTimer(TIMER_WHITE_END);
-    EXPECT_EQ(host.messages,
-              (std::vector<std::string>{"これが表示されたら異常(1)", "これが表示されたら異常(2)"}));
-    EXPECT_EQ(snap(), expected);
-}
-
-TEST_P(OutsideTrialWaits, TrialTimerShowsAMessageWithoutRepaint) {
-    const std::string before = snap();
-    view->OnTimer(TIMER_TRIAL);
-    ASSERT_EQ(host.messages, std::vector<std::string>{"これが表示されたら異常(3)"});
-    host.messages.clear();
-    EXPECT_EQ(snap(), before);
-}
-
-TEST_P(EveryState, TimerWithAnotherIdIsOnlyKilled) {
+// A timer with an unknown id is only killed; a blink timer outside the blink demonstration shows
+// a message and repaints; the trial timer outside the trial's waits shows one without repaint.
+TEST_P(EveryState, StrayTimersAreKilledOrShowAMessage) {
+    const int s = GetParam();
     host.timers[42] = host.now;
     const std::string before = snap();
     view->OnTimer(42);
     EXPECT_EQ(host.timers.count(42), 0u);
     EXPECT_EQ(snap(), before);
-}
-
-TEST_P(NotWaitingForAPress, PressesAreIgnored) {
-    const std::string before = snap();
-    clickEye(0), clickEye(1), clickNowhere();
-    EXPECT_EQ(snap(), before);
+    if (s != STATE_WAIT_BEEP && s != STATE_WAIT_FACE) {
+        view->OnTimer(TIMER_TRIAL);
+        EXPECT_EQ(host.messages, std::vector<std::string>{"これが表示されたら異常(3)"});
+        host.messages.clear();
+        EXPECT_EQ(snap(), before);
+    }
+    if (s != STATE_BLINK_DEMO) {
+        view->OnTimer(TIMER_RED_END);
+        view->OnTimer(TIMER_WHITE_END);
+        EXPECT_EQ(host.messages, (std::vector<std::string>{"これが表示されたら異常(1)",
+                                                           "これが表示されたら異常(2)"}));
+        host.messages.clear();
+        host.invalidates -= 2;
+        EXPECT_EQ(snap(), before);
+    }
 }
 
 TEST_P(EveryState, CueEndRestartsTheCueOnlyWhileOneShouldPlay) {

@@ -3,8 +3,6 @@
 // Test doubles for the controller: a host with a clock the test advances, a sound device that
 // records its commands, and a platform that answers dialogs from a script.
 
-#include <stdlib.h>
-
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -54,10 +52,6 @@ struct ScratchFolder {
     }();
     std::string record = dir + "/s01.txt";
     ~ScratchFolder() { std::filesystem::remove_all(dir); }
-    void answer(ScriptedPlatform& platform) const {
-        platform.exePath = dir + "/orvi";
-        platform.files.push_back(record);
-    }
 };
 
 class NullCanvas : public Canvas {
@@ -70,8 +64,7 @@ class NullCanvas : public Canvas {
     void polyline(const std::vector<PixelPoint>&, int) override {}
     void arc(int, int, int, int, PixelPoint, PixelPoint, int) override {}
     void floodFill(int, int, Rgb, Rgb) override {}
-    void text(int, int, const std::string& utf8) override { lastText = utf8; }
-    std::string lastText;
+    void text(int, int, const std::string&) override {}
 };
 
 class RecordingSound : public SoundDevice {
@@ -113,6 +106,8 @@ class ClockedHost : public ViewHost {
     bool blankCursor = false, dirty = false;
     COrviView* view = nullptr;
     NullCanvas canvas;
+    double pressAt = -1;  // when the press being handled arrived; -1: none
+    std::vector<std::pair<std::string, double>> traced;
 
     void SetTimer(int id, int delayMs) override {
         timers[id] = now + delayMs;
@@ -139,6 +134,13 @@ class ClockedHost : public ViewHost {
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     void SetBlankCursor(bool blank) override { blankCursor = blank; }
     double NowMs() override { return now; }
+    double InputTimeMs() override { return pressAt >= 0 ? pressAt : now; }
+    void Trace(const char* event, double ms) override { traced.emplace_back(event, ms); }
+    double last(const std::string& event) const {
+        for (auto it = traced.rbegin(); it != traced.rend(); ++it)
+            if (it->first == event) return it->second;
+        return -1;
+    }
 
     void paint() {
         if (dirty) view->DrawScene(canvas);
