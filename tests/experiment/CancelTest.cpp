@@ -3,22 +3,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <initializer_list>
 #include <random>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "ExperimentTestSupport.h"
 
 namespace {
 
-using Lines = std::vector<std::string>;
-const char kMsgTemp[] =
-    "stop 一時ファイルが削除または作成できないため取り消しできません。\n"
-    "拡張子が$$$のファイルを削除してから再起動してください。";
 const char kMsgAbnormal[] = "stop これが表示されたら異常";
 const char kMsgRebuild[] = "stop 記録ファイルを再構成できません。終了します。";
 
@@ -109,7 +102,6 @@ TEST_F(Cancel, TheTemporaryFileLiesBesideTheRecordAndAStaleOneIsRemoved) {
 // sync that fails after the rename ends nothing: EINVAL silently, any other error on stderr.
 TEST_F(Cancel, AFailureAtAnyStepLeavesTheOldOrTheWholeNewFile) {
     const std::string old = DataFile("record-windows.txt") + Marker("open trial ", kT0, "\r\n");
-    const char kMsgWrite[] = "stop 記録ファイルに書き込めません。終了します。";
     const struct {
         const char* step;
         const char* message;  // null: the run goes on
