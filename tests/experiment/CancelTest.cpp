@@ -28,20 +28,6 @@ struct Cancel : ExperimentTest<FailingFileSystem> {};
 
 }  // namespace
 
-TEST_F(Cancel, DepthsGoBackOneTrialEachAndOnlyFlagTheirLines) {
-    StartRunOn(e, platform, dir / "s01.txt");
-    for (int response : {0, -1, 1, 0}) Play(e, response, 500.0);
-    const std::string before = ReadBytes(dir / "s01.txt");
-    for (int depth : {0, 1, 2}) {  // trials 4 and 3 were hits, 2 a miss that keeps the position
-        e.CancelTrial(depth);
-        EXPECT_EQ(e.m_nPos, depth == 0 ? 2 : 1);
-    }
-    EXPECT_EQ(ReadBytes(dir / "s01.txt"), Flagged(before, {"02", "03", "04"}));
-    // The next trial goes on into the rewritten file, which is the open stream now.
-    Play(e, 0, 800.0);
-    EXPECT_EQ(ReadBytes(dir / "s01.txt").substr(before.size(), 3), "05 ");
-}
-
 TEST_F(Cancel, TrialsAlreadyCancelledOrOutOfReachTouchNoFile) {
     const std::string path = dir / "s02.txt";
     WriteBytes(path, DataFile("record-windows.txt"));

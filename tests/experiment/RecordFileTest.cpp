@@ -110,16 +110,8 @@ TEST_F(RecordFile, MoreThan300TrialsAreAllStoredAndNumbered) {
     EXPECT_EQ(e.m_nPos, 1);
 }
 
-TEST_F(RecordFile, FailuresEndTheProcessWithTheirExitCodes) {
-    StartRunOn(e, platform, dir / "w.txt");
-    files.failAt = static_cast<int>(files.log.size());
-    EXPECT_THROW(Play(e, 0, 600.0), ProcessExit);
-    EXPECT_EQ(platform.messages, (Lines{kMsgWrite, "exit 1"}));
-    // From here on the process really ends.
+TEST_F(RecordFile, AFileThatCannotBeMadeEndsTheProcess) {
     platform.realExit = true;
-    platform.choices = {""};
-    EXPECT_EXIT(e.StartRun(), ::testing::ExitedWithCode(0),
-                "information 記録ファイルが指定されなかったので終了します。");
     platform.choices = {dir / "no-such-folder/s.txt"};
     EXPECT_EXIT(e.StartRun(), ::testing::ExitedWithCode(1),
                 "stop 記録ファイルが作成できません。終了します。");
