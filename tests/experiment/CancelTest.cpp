@@ -3,22 +3,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <initializer_list>
 #include <random>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "ExperimentTestSupport.h"
 
 namespace {
 
-using Lines = std::vector<std::string>;
-const char kMsgTemp[] =
-    "stop 一時ファイルが削除または作成できないため取り消しできません。\n"
-    "拡張子が$$$のファイルを削除してから再起動してください。";
 const char kMsgAbnormal[] = "stop これが表示されたら異常";
 const char kMsgRebuild[] = "stop 記録ファイルを再構成できません。終了します。";
 
@@ -34,20 +27,6 @@ std::string Flagged(std::string text, std::initializer_list<std::string> numbers
 struct Cancel : ExperimentTest<FailingFileSystem> {};
 
 }  // namespace
-
-TEST_F(Cancel, DepthsGoBackOneTrialEachAndOnlyFlagTheirLines) {
-    StartRunOn(e, platform, dir / "s01.txt");
-    for (int response : {0, -1, 1, 0}) Play(e, response, 500.0);
-    const std::string before = ReadBytes(dir / "s01.txt");
-    for (int depth : {0, 1, 2}) {  // trials 4 and 3 were hits, 2 a miss that keeps the position
-        e.CancelTrial(depth);
-        EXPECT_EQ(e.m_nPos, depth == 0 ? 2 : 1);
-    }
-    EXPECT_EQ(ReadBytes(dir / "s01.txt"), Flagged(before, {"02", "03", "04"}));
-    // The next trial goes on into the rewritten file, which is the open stream now.
-    Play(e, 0, 800.0);
-    EXPECT_EQ(ReadBytes(dir / "s01.txt").substr(before.size(), 3), "05 ");
-}
 
 TEST_F(Cancel, TrialsAlreadyCancelledOrOutOfReachTouchNoFile) {
     const std::string path = dir / "s02.txt";
@@ -109,7 +88,6 @@ TEST_F(Cancel, TheTemporaryFileLiesBesideTheRecordAndAStaleOneIsRemoved) {
 // sync that fails after the rename ends nothing: EINVAL silently, any other error on stderr.
 TEST_F(Cancel, AFailureAtAnyStepLeavesTheOldOrTheWholeNewFile) {
     const std::string old = DataFile("record-windows.txt") + Marker("open trial ", kT0, "\r\n");
-    const char kMsgWrite[] = "stop 記録ファイルに書き込めません。終了します。";
     const struct {
         const char* step;
         const char* message;  // null: the run goes on

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +23,12 @@ namespace fs = std::filesystem;
 // 2023-11-14 22:13:20 UTC, a Tuesday. Markers carry local time: pinned to UTC.
 constexpr std::time_t kT0 = 1700000000;
 inline const bool kUtc = (setenv("TZ", "UTC0", 1), tzset(), true);
+
+using Lines = std::vector<std::string>;
+const char kMsgWrite[] = "stop 記録ファイルに書き込めません。終了します。";
+const char kMsgTemp[] =
+    "stop 一時ファイルが削除または作成できないため取り消しできません。\n"
+    "拡張子が$$$のファイルを削除してから再起動してください。";
 
 // What the fake platform throws instead of ending the process.
 struct ProcessExit {};
@@ -151,6 +158,14 @@ inline std::string Marker(const char* kind, std::time_t t, const char* lineEnd =
     char text[64];
     std::strftime(text, sizeof text, "%a %b %e %H:%M:%S %Y", std::gmtime(&t));
     return std::string("### ") + kind + " : " + text + lineEnd;
+}
+
+// The six values of the settings file.
+using Values = std::array<int, 6>;
+const Values kDefaults = {1000, 1000, 1000, 500, 500, 1};
+inline Values SettingsOf(const CExperiment& x) {
+    return {x.m_nBeepDelay,  x.m_nBeepLength, x.m_nFaceDelay,
+            x.m_nBlinkWhite, x.m_nBlinkRed,   x.m_nHideCursor};
 }
 
 // Makes one trial: the click's eye (-1 none) and reaction time, stored and advanced.

@@ -2,9 +2,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <string>
-
 #include "ExperimentTestSupport.h"
 
 namespace {
@@ -25,11 +22,6 @@ void WithinASecond(Action action) {
     std::exit(0);
 }
 
-bool HasDefaults(const CExperiment& e) {
-    return e.m_nBeepDelay == 1000 && e.m_nBeepLength == 1000 && e.m_nFaceDelay == 1000 &&
-           e.m_nBlinkWhite == 500 && e.m_nBlinkRed == 500 && e.m_nHideCursor == 1;
-}
-
 }  // namespace
 
 // A FIFO or a device is never waited on: as settings it gives the defaults and stays as it is;
@@ -45,7 +37,7 @@ TEST(OddFiles, FifosAndDevicesNeitherBlockNorTakeData) {
         PosixFileSystem files;
         auto loadSettings = [&] {
             CExperiment e(platform, files);
-            if (!HasDefaults(e)) std::exit(2);
+            if (SettingsOf(e) != kDefaults) std::exit(2);
         };
         EXPECT_EXIT(WithinASecond(loadSettings), ::testing::ExitedWithCode(0), "") << odd;
         EXPECT_TRUE(fs::is_symlink(dir / "orvi.ini") && fs::read_symlink(dir / "orvi.ini") == odd);
@@ -78,7 +70,9 @@ TEST(OddFiles, FiftyMegabytesOfEmptyLinesAreReadInBoundedMemory) {
         CExperiment e(platform, files);
         StartRunOn(e, platform, dir / "s01.txt");
         e.CancelTrial(0);
-        std::exit(HasDefaults(e) && e.m_nTrials == 1 && e.m_records[0].cancelled == 1 ? 0 : 2);
+        std::exit(SettingsOf(e) == kDefaults && e.m_nTrials == 1 && e.m_records[0].cancelled == 1
+                      ? 0
+                      : 2);
     };
     EXPECT_EXIT(readAll(), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(ReadBytes(dir / "orvi.ini").size(), lines.size());

@@ -1,18 +1,12 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-
-#include <string>
-#include <vector>
 
 #include "ExperimentTestSupport.h"
 #include "PosixRecordStream.h"
 #include "TrialLine.h"
 
 namespace {
-
-using Lines = std::vector<std::string>;
 
 struct RecordFile : ExperimentTest<FailingFileSystem> {
     // Puts item i at position i, so that the trial lines are known in advance.
@@ -69,9 +63,8 @@ TEST_F(RecordFile, OldFilesAreContinuedWithTheirStateAndTheirLineEnds) {
     const std::string text = DataFile("record-windows.txt");
     WriteBytes(path, text);
     StartRunOn(e, platform, path);
-    EXPECT_EQ((std::vector<int>{e.m_nBeepDelay, e.m_nBeepLength, e.m_nFaceDelay, e.m_nBlinkWhite,
-                                e.m_nBlinkRed, e.m_nHideCursor, e.m_nSwapSides}),
-              (std::vector<int>{1200, 800, 1500, 400, 600, 1, 0}));
+    EXPECT_EQ(SettingsOf(e), (Values{1200, 800, 1500, 400, 600, 1}));
+    EXPECT_EQ(e.m_nSwapSides, 0);
     EXPECT_EQ(e.m_nTrials, 11);  // the cut line is not a trial
     const int restored[] = {4, 11, 8, 15, 2, 0, 13, 10};
     ASSERT_EQ(e.m_nPos, 8);
@@ -102,8 +95,7 @@ TEST_F(RecordFile, OverlongAndOverflowingLinesNeverEscapeTheirStorage) {
     EXPECT_EQ(e.m_nPos, 16);
     EXPECT_EQ(e.m_records[21].reactionTime, 600.0);
     // The first parameter that does not fit ends the scan.
-    EXPECT_EQ((std::vector<int>{e.m_nBeepDelay, e.m_nBeepLength, e.m_nFaceDelay, e.m_nBlinkWhite}),
-              (std::vector<int>{1, 2, 1000, 500}));
+    EXPECT_EQ(SettingsOf(e), (Values{1, 2, 1000, 500, 500, 1}));
 }
 
 TEST_F(RecordFile, MoreThan300TrialsAreAllStoredAndNumbered) {
@@ -118,17 +110,8 @@ TEST_F(RecordFile, MoreThan300TrialsAreAllStoredAndNumbered) {
     EXPECT_EQ(e.m_nPos, 1);
 }
 
-TEST_F(RecordFile, FailuresEndTheProcessWithTheirExitCodes) {
-    StartRunOn(e, platform, dir / "w.txt");
-    files.failAt = static_cast<int>(files.log.size());
-    EXPECT_THROW(Play(e, 0, 600.0), ProcessExit);
-    EXPECT_EQ(platform.messages,
-              (Lines{"stop 記録ファイルに書き込めません。終了します。", "exit 1"}));
-    // From here on the process really ends.
+TEST_F(RecordFile, AFileThatCannotBeMadeEndsTheProcess) {
     platform.realExit = true;
-    platform.choices = {""};
-    EXPECT_EXIT(e.StartRun(), ::testing::ExitedWithCode(0),
-                "information 記録ファイルが指定されなかったので終了します。");
     platform.choices = {dir / "no-such-folder/s.txt"};
     EXPECT_EXIT(e.StartRun(), ::testing::ExitedWithCode(1),
                 "stop 記録ファイルが作成できません。終了します。");
@@ -151,12 +134,4 @@ TEST(RecordStream, APartialWriteIsCutBack) {
     EXPECT_EQ(ReadBytes(dir / "r.txt"), "01 01 1 1  500 1 1 1 0\n");
     // Bytes that cannot be synced (/dev/null refuses fsync) are not reported as written.
     EXPECT_FALSE(PosixRecordStream(::open("/dev/null", O_WRONLY)).append("x"));
-    // A device or a FIFO never becomes the record file, and opening one never waits.
-    const std::string fifo = dir / "fifo";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& path : {std::string("/dev/null"), fifo}) {
-        EXPECT_EQ(PosixFileSystem().open(path, FileSystem::OpenMode::Append), nullptr) << path;
-        EXPECT_EQ(PosixFileSystem().openForReading(path).result,
-                  FileSystem::Opened::Result::NotRegular);
-    }
 }

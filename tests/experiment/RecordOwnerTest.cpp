@@ -5,22 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <string>
-#include <vector>
 
 #include "ExperimentTestSupport.h"
 
 namespace {
 
-using Lines = std::vector<std::string>;
 const char kMsgInUse[] =
     "stop その記録ファイルは他のorviが使用中です。\n別のファイルを指定してください。";
-const char kMsgWrite[] = "stop 記録ファイルに書き込めません。終了します。";
-const char kMsgTemp[] =
-    "stop 一時ファイルが削除または作成できないため取り消しできません。\n"
-    "拡張子が$$$のファイルを削除してから再起動してください。";
 
 struct RecordOwner : ExperimentTest<FailingFileSystem> {};
 

@@ -1,10 +1,7 @@
 #include <array>
 #include <random>
 #include <set>
-#include <sstream>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "ExperimentTestSupport.h"
 #include "RecordLineParser.h"

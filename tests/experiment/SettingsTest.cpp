@@ -1,13 +1,6 @@
-#include <array>
-#include <cstdlib>
-#include <string>
-
 #include "ExperimentTestSupport.h"
 
 namespace {
-
-using Values = std::array<int, 6>;
-const Values kDefaults = {1000, 1000, 1000, 500, 500, 1};
 
 struct Settings : ExperimentTest<FailingFileSystem> {
     Settings() { platform.program = dir / "orvi"; }
@@ -16,11 +9,7 @@ struct Settings : ExperimentTest<FailingFileSystem> {
         WriteBytes(dir / "orvi.ini", content);
         return Load();
     }
-    Values Load() {
-        CExperiment x(platform, files);
-        return {x.m_nBeepDelay,  x.m_nBeepLength, x.m_nFaceDelay,
-                x.m_nBlinkWhite, x.m_nBlinkRed,   x.m_nHideCursor};
-    }
+    Values Load() { return SettingsOf(CExperiment(platform, files)); }
 };
 
 }  // namespace
@@ -74,13 +63,4 @@ TEST_F(Settings, FailuresAreSilentAndNeverOverwriteAFile) {
     platform.program = dir / "missing-folder/orvi";
     EXPECT_EQ(Load(), kDefaults);
     EXPECT_TRUE(platform.messages.empty());
-}
-
-TEST_F(Settings, SwapSidesIsSetWhenTheFirstDrawFromTheCalendarSeedIsEven) {
-    for (std::time_t seed = 1; seed <= 40; ++seed) {
-        std::srand(static_cast<unsigned>(seed));
-        const int expected = std::rand() % 2 == 0 ? 1 : 0;
-        platform.now = seed;
-        EXPECT_EQ(CExperiment(platform, files).m_nSwapSides, expected) << "seed " << seed;
-    }
 }
