@@ -18,7 +18,8 @@ namespace {
 class OrviWidgetInput : public ::testing::Test {
   protected:
     void SetUp() override {
-        scratch.answer(platform);
+        platform.exePath = scratch.dir + "/orvi";
+        platform.files.push_back(scratch.record);
         widget = std::make_unique<OrviWidget>(sound, platform, files);
         widget->resize(1024, 768);
     }
