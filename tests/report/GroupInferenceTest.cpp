@@ -13,14 +13,8 @@ TEST(GroupInference, SlopeTestEdgesAndAPublishedCase) {
     EXPECT_EQ(none.n, 0);
     EXPECT_FALSE(none.mean);
     const SlopeTest one = TestSlopesAgainstZero("eye1", {1.5});
-    EXPECT_EQ(*one.mean, 1.5);
-    EXPECT_FALSE(one.sd || one.ciLow || one.t);
     // No spread: the interval collapses, and t, p and d_z do not exist.
     const SlopeTest flat = TestSlopesAgainstZero("both", {2, 2, 2});
-    EXPECT_EQ(flat.df, 2);
-    EXPECT_EQ(*flat.ciLow, 2.0);
-    EXPECT_EQ(*flat.ciHigh, 2.0);
-    EXPECT_FALSE(flat.t || flat.p || flat.dz);
     EXPECT_EQ(FormatSlopeTestsCsv({flat, one}),
               "test,n,mean_slope,sd,se,t,df,p,ci95_low,ci95_high,dz\n"
               "both,3,2.0000,0.0000,0.0000,,2,,2.0000,2.0000,\n"

@@ -9,13 +9,6 @@
 
 // Cell, slope and group figures of s01-s03 are checked through the CSV in ReportCommandTest.
 
-// Viewpoint 5 in the file is upright; the face turns 45 degrees per step either way.
-TEST(Statistics, DisparityFromFileViewpoint) {
-    std::vector<int> degrees;
-    for (int v = 1; v <= 8; ++v) degrees.push_back(DisparityDegrees(v));
-    EXPECT_EQ(degrees, std::vector<int>({180, 135, 90, 45, 0, 45, 90, 135}));
-}
-
 // report-trim.txt, eye 1 at 0 degrees: 90 500 510 520 530 900 (all correct); eye 2 at 180:
 // 800 820 840.
 //   no rule:        n 6, mean 508.333, median 515, SD 256.548
