@@ -74,7 +74,8 @@ void CheckPieces(std::string_view content, std::size_t bufferSize, bool stream) 
 int ExpectedFields(const std::string& text, const bool* real, int count, ScannedField* fields) {
     int at = 0;
     for (int i = 0; i < count; ++i) {
-        fields[i] = real[i] ? ScanRealField(text.c_str() + at) : ScanIntField(text.c_str() + at);
+        fields[i] =
+            real[i] ? ScanField(text.c_str() + at, true) : ScanField(text.c_str() + at, false);
         if (!fields[i].ok) return i;
         at += fields[i].used;
     }

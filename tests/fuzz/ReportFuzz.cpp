@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Form feeds part the input into participants' files.
     std::vector<ParticipantReport> participants;
     std::vector<CellTable> tables;
-    const std::vector<std::string> contents = Split(std::string(input.rest()), '\f');
+    const std::vector<std::string> contents = Split(std::string(input.rest), '\f');
     for (std::size_t i = 0; i < contents.size() && i < 4; ++i) {
         ParticipantFile file;
         file.path = "s" + std::to_string(i) + ".txt";
