@@ -33,59 +33,49 @@ struct Script {
 // builds on (trial numbers that skip, cancel flags other than 0 and 1, more hits than items,
 // trial lines that do not start with a digit); the original program gets those wrong the same
 // way. The content is kept otherwise, every piece on a line of its own.
-std::string Consistent(std::string_view raw) {
-    std::string out;
-    int trials = 0;
-    int counting = 0;
-    for (const LinePiece& piece : LineSplitter::Split(raw, LineSplitter::kRecordBuffer)) {
-        TrialLine line{};
-        if (RecordLineParser::ScanTrialFields(piece.text, line) == RecordLineParser::kTrialFields) {
-            line.number = ++trials;
-            line.cancelled = line.cancelled != 0 || (line.valid == 1 && ++counting > 16);
-            out += line.Format();
-        } else {
-            out += piece.text;
-        }
-        out += piece.lineEnd.empty() ? std::string_view("\n") : piece.lineEnd;
-    }
-    return out;
-}
-
 Script Read(FuzzInput& input) {
     Script script;
-    const int steps = input.byte() % 24;
-    for (int i = 0; i < steps; ++i) {
+    for (int i = input.byte() % 24; i > 0; --i) {
         const std::uint8_t kind = input.byte();
         const double ms = (input.byte() * 256 + input.byte()) / 8.0;
         script.steps.push_back({kind % 4 == 3, kind % 4 - 1, ms});
     }
     script.existing = input.byte() % 8 != 0;
-    script.initial = Consistent(input.rest);
+    int trials = 0, counting = 0;
+    for (const LinePiece& piece : LineSplitter::Split(input.rest, LineSplitter::kRecordBuffer)) {
+        TrialLine line{};
+        if (RecordLineParser::ScanTrialFields(piece.text, line) == RecordLineParser::kTrialFields) {
+            line.number = ++trials;
+            line.cancelled = line.cancelled != 0 || (line.valid == 1 && ++counting > 16);
+            script.initial += line.Format();
+        } else {
+            script.initial += piece.text;
+        }
+        script.initial += piece.lineEnd.empty() ? std::string_view("\n") : piece.lineEnd;
+    }
     return script;
 }
 
 // What continuing a file must bring back: the parameters, every trial record, and the schedule's
 // done slots; reaction times as the file holds them.
 std::string State(const CExperiment& e) {
-    char text[512];
     std::string s;
-    std::snprintf(text, sizeof text, "param %d %d %d %d %d %d %d; trials %d; position %d\n",
-                  e.m_nBeepDelay, e.m_nBeepLength, e.m_nFaceDelay, e.m_nBlinkWhite, e.m_nBlinkRed,
-                  e.m_nHideCursor, e.m_nSwapSides, e.m_nTrials, e.m_nPos);
-    s += text;
+    char text[512];
+    auto add = [&](auto... values) {
+        std::snprintf(text, sizeof text, values...);
+        s += text;
+    };
+    add("param %d %d %d %d %d %d %d; trials %d; position %d\n", e.m_nBeepDelay, e.m_nBeepLength,
+        e.m_nFaceDelay, e.m_nBlinkWhite, e.m_nBlinkRed, e.m_nHideCursor, e.m_nSwapSides,
+        e.m_nTrials, e.m_nPos);
     for (int k = 0; k < e.m_nTrials && k < static_cast<int>(e.m_records.size()); ++k) {
         const TrialRecord& r = e.m_records[static_cast<std::size_t>(k)];
-        std::snprintf(text, sizeof text, "trial %d: %d %d %d %.0f %d %d %d %d\n", k + 1, r.item,
-                      r.eye, r.viewpoint, std::clamp(r.reactionTime, -1e300, 1e300), r.response,
-                      r.correct, r.valid, r.cancelled);
-        s += text;
+        add("trial %d: %d %d %d %.0f %d %d %d %d\n", k + 1, r.item, r.eye, r.viewpoint,
+            std::clamp(r.reactionTime, -1e300, 1e300), r.response, r.correct, r.valid, r.cancelled);
     }
-    for (int p = 0; p < e.m_nPos && p < CExperiment::kItemCount; ++p) {
-        const ScheduleSlot& slot = e.m_slots[p];
-        std::snprintf(text, sizeof text, "slot %d: %d %d %.0f\n", p, slot.item, slot.status,
-                      std::clamp(slot.reactionTime, -1e300, 1e300));
-        s += text;
-    }
+    for (int p = 0; p < e.m_nPos && p < CExperiment::kItemCount; ++p)
+        add("slot %d: %d %d %.0f\n", p, e.m_slots[p].item, e.m_slots[p].status,
+            std::clamp(e.m_slots[p].reactionTime, -1e300, 1e300));
     return s;
 }
 
