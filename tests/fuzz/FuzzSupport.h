@@ -150,9 +150,6 @@ class FuzzFiles : public PosixFileSystem {
     Opened openForReading(Path p) override {
         return ok() ? PosixFileSystem::openForReading(p) : Opened{Opened::Result::Error, {}, "EIO"};
     }
-    ReadResult readFile(Path p, std::string& content) override {
-        return ok() ? PosixFileSystem::readFile(p, content) : ReadResult::Error;
-    }
     bool canOpenForReading(Path p) override {
         return ok() && PosixFileSystem::canOpenForReading(p);
     }
