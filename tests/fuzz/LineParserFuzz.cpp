@@ -2,8 +2,6 @@
 // library: fgets() for the pieces, sscanf() for every field.
 #include <algorithm>
 #include <cstring>
-#include <memory>
-#include <string>
 
 #include "FuzzSupport.h"
 #include "LineReader.h"

@@ -2,10 +2,6 @@
 // the experiment could have written, and every number in the tables is finite and printed
 // whole, with its column's decimals and the value it stands for.
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <string>
-#include <vector>
 
 #include "FuzzSupport.h"
 #include "ParticipantFile.h"
