@@ -2,8 +2,6 @@
 // library: fgets() for the pieces, sscanf() for every field.
 #include <algorithm>
 #include <cstring>
-#include <memory>
-#include <string>
 
 #include "FuzzSupport.h"
 #include "LineReader.h"
@@ -14,30 +12,24 @@ namespace {
 
 std::string Shown(std::string_view text) {
     std::string shown;
-    for (unsigned char c : text.substr(0, 200)) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, c >= 32 && c < 127 ? "%c" : "\\x%02x", c);
-        shown += hex;
-    }
+    char hex[8];
+    for (unsigned char c : text.substr(0, 200))
+        shown += (std::snprintf(hex, sizeof hex, c >= 32 && c < 127 ? "%c" : "\\x%02x", c), hex);
     return shown;
 }
 
 // Hands the content over in the short reads that the input's own bytes choose.
-class ChunkedSource : public ByteSource {
-  public:
-    explicit ChunkedSource(std::string_view content) : m_content(content), m_rest(content) {}
+struct ChunkedSource : ByteSource {
+    explicit ChunkedSource(std::string_view content) : all(content), rest(content) {}
     long read(char* buffer, std::size_t size) override {
-        if (m_rest.empty()) return 0;
-        const auto pick = static_cast<unsigned char>(m_content[m_rest.size() % m_content.size()]);
-        const std::size_t want = 1 + pick * 3u;
-        const std::size_t n = std::min<std::size_t>({size, want, m_rest.size()});
-        m_rest.copy(buffer, n);
-        m_rest.remove_prefix(n);
+        if (rest.empty()) return 0;
+        const std::size_t want = 1 + static_cast<unsigned char>(all[rest.size() % all.size()]) * 3u;
+        const std::size_t n = std::min<std::size_t>({size, want, rest.size()});
+        rest.copy(buffer, n);
+        rest.remove_prefix(n);
         return static_cast<long>(n);
     }
-
-  private:
-    std::string_view m_content, m_rest;
+    std::string_view all, rest;
 };
 
 // The streaming reader too when `stream` (it costs a 64 KiB buffer, so once an input).
@@ -55,81 +47,71 @@ void CheckPieces(std::string_view content, std::size_t bufferSize, bool stream) 
         const std::string got = std::string(p.text) + (p.lineEnd.empty() ? "" : "\n");
         FUZZ_CHECK(got == expected[i], "buffer %zu piece %zu: '%s', fgets reads '%s'", bufferSize,
                    i, Shown(got).c_str(), Shown(expected[i]).c_str());
-        FUZZ_CHECK(content.substr(at, p.text.size() + p.lineEnd.size()) ==
-                       std::string(p.text) + std::string(p.lineEnd),
-                   "piece %zu is not the content at %zu", i, at);
-        at += p.text.size() + p.lineEnd.size();
+        const std::string whole = std::string(p.text) + std::string(p.lineEnd);
+        FUZZ_CHECK(content.substr(at, whole.size()) == whole, "piece %zu is not at %zu", i, at);
+        at += whole.size();
         LinePiece streamed;
         FUZZ_CHECK(!reader || (reader->next(streamed) && streamed.text == p.text &&
                                streamed.lineEnd == p.lineEnd),
                    "buffer %zu: the line reader's piece %zu differs", bufferSize, i);
     }
-    if (!reader) return;
     LinePiece extra;
-    FUZZ_CHECK(!reader->next(extra) && !reader->failed(), "the line reader reads on");
-    FUZZ_CHECK(reader->usesCrlf() == LineSplitter::UsesCrlf(content), "line ends told apart");
+    FUZZ_CHECK(!reader || (!reader->next(extra) && !reader->failed() &&
+                           reader->usesCrlf() == LineSplitter::UsesCrlf(content)),
+               "the line reader reads on, fails or tells the line ends wrongly");
 }
 
-// Each field from where the previous one ended, as one sscanf call goes on.
-int ExpectedFields(const std::string& text, const bool* real, int count, ScannedField* fields) {
-    int at = 0;
-    for (int i = 0; i < count; ++i) {
-        fields[i] = real[i] ? ScanRealField(text.c_str() + at) : ScanIntField(text.c_str() + at);
-        if (!fields[i].ok) return i;
-        at += fields[i].used;
+// Fields `got` against one sscanf call going on from field to field: those it converts must
+// match bit for bit, the rest keep `kUnset`. Returns how many sscanf converts.
+constexpr double kUnset = -12345;
+int CompareFields(const std::string& text, const bool* real, const double* got, int count) {
+    int converted = 0;
+    for (int at = 0; converted < count; ++converted) {
+        const ScannedField f = ScanField(text.c_str() + at, real[converted]);
+        if (!f.ok) break;
+        at += f.used;
+        const double want = real[converted] ? f.real : static_cast<double>(f.integer);
+        FUZZ_CHECK(std::memcmp(&got[converted], &want, sizeof want) == 0,
+                   "'%s': field %d is %.17g, sscanf reads %.17g", Shown(text).c_str(),
+                   converted + 1, got[converted], want);
     }
-    return count;
+    for (int i = converted; i < count; ++i)
+        FUZZ_CHECK(got[i] == kUnset, "'%s': field %d set", Shown(text).c_str(), i + 1);
+    return converted;
 }
-
-bool SameReal(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 void CheckParser(std::string_view piece) {
     // Letters that make glibc read hex, "inf" or "nan", which the program's reader refuses on
     // purpose (the original system's library does not know them), become a plain stop.
     std::string text(piece);
-    for (char& c : text) {
-        if (std::strchr("xXiInN", c) != nullptr && c != '\0') c = '#';
-    }
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c && std::strchr("xXiInN", c); }, '#');
 
-    constexpr int kSentinel = -12345;
-    const bool trialReal[9] = {false, false, false, false, true, false, false, false, false};
-    ScannedField want[9];
-    const int expected = ExpectedFields(text, trialReal, 9, want);
-    TrialLine line{kSentinel, kSentinel, kSentinel, kSentinel, -0.5,
-                   kSentinel, kSentinel, kSentinel, kSentinel};
+    constexpr int u = static_cast<int>(kUnset);
+    TrialLine line{u, u, u, u, kUnset, u, u, u, u};
     const int converted = RecordLineParser::ScanTrialFields(text, line);
+    const double got[9] = {double(line.number),    double(line.item),  double(line.eye),
+                           double(line.viewpoint), line.reactionTime,  double(line.response),
+                           double(line.correct),   double(line.valid), double(line.cancelled)};
+    const bool trialReal[9] = {false, false, false, false, true};
+    const int expected = CompareFields(text, trialReal, got, 9);
     FUZZ_CHECK(converted == expected, "'%s': %d trial fields, sscanf converts %d",
                Shown(text).c_str(), converted, expected);
-    const int ints[8] = {line.number,   line.item,    line.eye,   line.viewpoint,
-                         line.response, line.correct, line.valid, line.cancelled};
-    for (int i = 0, k = 0; i < 9; ++i) {
-        if (i == 4) {
-            const double got = line.reactionTime;
-            FUZZ_CHECK(i < expected ? SameReal(got, want[i].real) : SameReal(got, -0.5),
-                       "'%s': reaction time %.17g, sscanf reads %.17g", Shown(text).c_str(), got,
-                       want[i].real);
-            continue;
-        }
-        FUZZ_CHECK(i < expected ? ints[k] == want[i].integer : ints[k] == kSentinel,
-                   "'%s': field %d is %d, sscanf reads %lld", Shown(text).c_str(), i + 1, ints[k],
-                   want[i].integer);
-        ++k;
-    }
     TrialLine parsed{};
     FUZZ_CHECK(RecordLineParser::ParseTrialLine(text, parsed) ==
                    (!text.empty() && text[0] >= '0' && text[0] <= '9' && expected == 9),
                "'%s': taken as a trial line wrongly", Shown(text).c_str());
 
+    int values[7] = {u, u, u, u, u, u, u};
+    const int count = RecordLineParser::ScanParameters(text, values);
+    const double params[7] = {double(values[0]), double(values[1]), double(values[2]),
+                              double(values[3]), double(values[4]), double(values[5]),
+                              double(values[6])};
     const bool intReal[7] = {};
-    int values[7] = {kSentinel, kSentinel, kSentinel, kSentinel, kSentinel, kSentinel, kSentinel};
-    const bool parameterLine = text.compare(0, 9, "# param: ") == 0;
-    ScannedField params[7];
-    const int wantParams = parameterLine ? ExpectedFields(text.substr(9), intReal, 7, params) : 0;
-    FUZZ_CHECK(RecordLineParser::ScanParameters(text, values) == wantParams,
-               "'%s': parameter count", Shown(text).c_str());
-    for (int i = 0; i < 7; ++i)
-        FUZZ_CHECK(values[i] == (i < wantParams ? params[i].integer : kSentinel),
-                   "'%s': parameter %d is %d", Shown(text).c_str(), i + 1, values[i]);
+    const int wantCount = text.compare(0, 9, "# param: ") == 0
+                              ? CompareFields(text.substr(9), intReal, params, 7)
+                              : CompareFields("", intReal, params, 7);
+    FUZZ_CHECK(count == wantCount, "'%s': parameter count", Shown(text).c_str());
 }
 
 }  // namespace

@@ -2,9 +2,10 @@
 // one file operation failing; a second experiment that continues the resulting file must
 // restore the state the first one had. When an operation failed, the file must hold the whole
 // content of before or of after the step that failed, and restore that step's state.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <string>
-#include <vector>
 
 #include "CExperiment.h"
 #include "FuzzSupport.h"
@@ -30,94 +31,88 @@ struct Script {
 // builds on (trial numbers that skip, cancel flags other than 0 and 1, more hits than items,
 // trial lines that do not start with a digit); the original program gets those wrong the same
 // way. The content is kept otherwise, every piece on a line of its own.
-std::string Consistent(std::string_view raw) {
-    std::string out;
-    int trials = 0;
-    int counting = 0;
-    for (const LinePiece& piece : LineSplitter::Split(raw, LineSplitter::kRecordBuffer)) {
-        TrialLine line{};
-        if (RecordLineParser::ScanTrialFields(piece.text, line) == RecordLineParser::kTrialFields) {
-            line.number = ++trials;
-            line.cancelled = line.cancelled != 0 || (line.valid == 1 && ++counting > 16);
-            out += line.Format();
-        } else {
-            out += piece.text;
-        }
-        out += piece.lineEnd.empty() ? std::string_view("\n") : piece.lineEnd;
-    }
-    return out;
-}
-
 Script Read(FuzzInput& input) {
     Script script;
-    const int steps = input.byte() % 24;
-    for (int i = 0; i < steps; ++i) {
+    for (int i = input.byte() % 24; i > 0; --i) {
         const std::uint8_t kind = input.byte();
         const double ms = (input.byte() * 256 + input.byte()) / 8.0;
         script.steps.push_back({kind % 4 == 3, kind % 4 - 1, ms});
     }
     script.existing = input.byte() % 8 != 0;
-    script.initial = Consistent(input.rest());
+    int trials = 0, counting = 0;
+    for (const LinePiece& piece : LineSplitter::Split(input.rest, LineSplitter::kRecordBuffer)) {
+        TrialLine line{};
+        if (RecordLineParser::ScanTrialFields(piece.text, line) == RecordLineParser::kTrialFields) {
+            line.number = ++trials;
+            line.cancelled = line.cancelled != 0 || (line.valid == 1 && ++counting > 16);
+            script.initial += line.Format();
+        } else {
+            script.initial += piece.text;
+        }
+        script.initial += piece.lineEnd.empty() ? std::string_view("\n") : piece.lineEnd;
+    }
     return script;
 }
 
 // What continuing a file must bring back: the parameters, every trial record, and the schedule's
 // done slots; reaction times as the file holds them.
 std::string State(const CExperiment& e) {
-    char text[512];
     std::string s;
-    std::snprintf(text, sizeof text, "param %d %d %d %d %d %d %d; trials %d; position %d\n",
-                  e.m_nBeepDelay, e.m_nBeepLength, e.m_nFaceDelay, e.m_nBlinkWhite, e.m_nBlinkRed,
-                  e.m_nHideCursor, e.m_nSwapSides, e.m_nTrials, e.m_nPos);
-    s += text;
+    char text[512];
+    auto add = [&](auto... values) {
+        std::snprintf(text, sizeof text, values...);
+        s += text;
+    };
+    add("param %d %d %d %d %d %d %d; trials %d; position %d\n", e.m_nBeepDelay, e.m_nBeepLength,
+        e.m_nFaceDelay, e.m_nBlinkWhite, e.m_nBlinkRed, e.m_nHideCursor, e.m_nSwapSides,
+        e.m_nTrials, e.m_nPos);
     for (int k = 0; k < e.m_nTrials && k < static_cast<int>(e.m_records.size()); ++k) {
         const TrialRecord& r = e.m_records[static_cast<std::size_t>(k)];
-        std::snprintf(text, sizeof text, "trial %d: %d %d %d %.0f %d %d %d %d\n", k + 1, r.item,
-                      r.eye, r.viewpoint, std::clamp(r.reactionTime, -1e300, 1e300), r.response,
-                      r.correct, r.valid, r.cancelled);
-        s += text;
+        add("trial %d: %d %d %d %.0f %d %d %d %d\n", k + 1, r.item, r.eye, r.viewpoint,
+            std::clamp(r.reactionTime, -1e300, 1e300), r.response, r.correct, r.valid, r.cancelled);
     }
-    for (int p = 0; p < e.m_nPos && p < CExperiment::kItemCount; ++p) {
-        const ScheduleSlot& slot = e.m_slots[p];
-        std::snprintf(text, sizeof text, "slot %d: %d %d %.0f\n", p, slot.item, slot.status,
-                      std::clamp(slot.reactionTime, -1e300, 1e300));
-        s += text;
-    }
+    for (int p = 0; p < e.m_nPos && p < CExperiment::kItemCount; ++p)
+        add("slot %d: %d %d %.0f\n", p, e.m_slots[p].item, e.m_slots[p].status,
+            std::clamp(e.m_slots[p].reactionTime, -1e300, 1e300));
     return s;
 }
+
+// As root the file belongs to another user, so that keeping its owner takes a chown.
+const uid_t kOwner = getuid() == 0 ? 1234 : getuid();
+const gid_t kGroup = getuid() == 0 ? 5678 : getgid();
 
 struct Outcome {
     int failedStep = -1;  // 0: opening the file; step i at i + 1
     std::string file;
-    RecordStream::Permissions permissions;
+    struct stat status {};
     std::string state;  // when nothing failed
 };
 
-constexpr char kPath[] = "/lab/s01.txt";
-// An existing record file's, unlike those of a file created new.
-constexpr RecordStream::Permissions kOwnPermissions{0600, 1234, 5678};
-
 // Runs the first `count` steps as the view would: a trial only while items remain, a cancel
-// reaching one trial further back each time until the next trial.
-Outcome Play(const Script& script, std::size_t count, int failAt) {
-    MemoryFileSystem files;
-    if (script.existing) {
-        files.put(kPath, script.initial);
-        files.files[kPath]->permissions = kOwnPermissions;
-    }
-    files.failAt = failAt;
+// reaching one trial further back each time until the next trial. With `file`, a second
+// experiment continues that file instead.
+Outcome Play(const Script& script, std::size_t count, int failAt,
+             const std::string* file = nullptr) {
+    FuzzFiles files;
     FuzzPlatform platform;
+    platform.recordPath = files.folder + "s01.txt";
+    // An existing record file's owner, group and mode, unlike those of a file created new.
+    if (file || script.existing) files.put("s01.txt", file ? *file : script.initial);
+    if (!file && script.existing)
+        FUZZ_CHECK(chown(platform.recordPath.c_str(), kOwner, kGroup) == 0 &&
+                       chmod(platform.recordPath.c_str(), 0600) == 0,
+                   "chown");
+    files.failAt = failAt;
     Outcome outcome;
     int stage = 0;
     try {
         CExperiment e(platform, files);
         e.StartRun();
-        int depth = 0;
-        for (std::size_t i = 0; i < count && i < script.steps.size(); ++i) {
+        for (std::size_t i = 0, depth = 0; i < count && i < script.steps.size(); ++i) {
             const Step& step = script.steps[i];
             stage = static_cast<int>(i) + 1;
             if (step.cancel) {
-                e.CancelTrial(depth++);
+                e.CancelTrial(static_cast<int>(depth++));
             } else if (e.m_nPos < CExperiment::kItemCount) {
                 depth = 0;
                 e.m_nResponse = step.response;
@@ -128,26 +123,12 @@ Outcome Play(const Script& script, std::size_t count, int failAt) {
         }
         outcome.state = State(e);
     } catch (const FuzzExit&) {
+        FUZZ_CHECK(!file, "continuing the file failed");
         outcome.failedStep = stage;
     }
-    outcome.file = files.contentOf(kPath);
-    if (files.exists(kPath)) outcome.permissions = files.files[kPath]->permissions;
+    outcome.file = files.contentOf("s01.txt");
+    stat(platform.recordPath.c_str(), &outcome.status);
     return outcome;
-}
-
-// A second experiment continuing the file.
-std::string Continue(const std::string& file) {
-    MemoryFileSystem files;
-    files.put(kPath, file);
-    FuzzPlatform platform;
-    try {
-        CExperiment e(platform, files);
-        e.StartRun();
-        return State(e);
-    } catch (const FuzzExit&) {
-        FUZZ_CHECK(false, "continuing the file failed");
-    }
-    return {};  // not reached: the check aborts
 }
 
 }  // namespace
@@ -159,12 +140,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const Outcome run = Play(script, script.steps.size(), failAt);
     if (run.failedStep < 0) {
-        const std::string restored = Continue(run.file);
+        const std::string restored = Play({}, 0, -1, &run.file).state;
         FUZZ_CHECK(restored == run.state, "continued:\n%s\nwritten:\n%s", restored.c_str(),
                    run.state.c_str());
-        FUZZ_CHECK(!script.existing || (run.permissions.mode == kOwnPermissions.mode &&
-                                        run.permissions.owner == kOwnPermissions.owner &&
-                                        run.permissions.group == kOwnPermissions.group),
+        FUZZ_CHECK(!script.existing || ((run.status.st_mode & 07777) == 0600 &&
+                                        run.status.st_uid == kOwner && run.status.st_gid == kGroup),
                    "the record file's mode, owner or group changed");
         return 0;
     }
@@ -178,7 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                "step %zu failed and left neither the old nor the new content:\n%s", step,
                run.file.c_str());
     if (unchanged && step == 0) return 0;
-    const std::string restored = Continue(run.file);
+    const std::string restored = Play({}, 0, -1, &run.file).state;
     const std::string& expected = unchanged ? before.state : after.state;
     FUZZ_CHECK(restored == expected, "step %zu failed; continued:\n%s\nexpected:\n%s", step,
                restored.c_str(), expected.c_str());

@@ -1,12 +1,7 @@
 // Runs a harness once over each input, for builds without libFuzzer: the files named on the
 // command line and every file in the folders named there.
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-#include <string>
-#include <vector>
 
 #include "FuzzSupport.h"
 
@@ -14,23 +9,17 @@ int main(int argc, char** argv) {
     namespace fs = std::filesystem;
     std::vector<fs::path> inputs;
     for (int i = 1; i < argc; ++i) {
-        if (fs::is_directory(argv[i])) {
-            for (const fs::directory_entry& entry : fs::directory_iterator(argv[i]))
-                if (entry.is_regular_file()) inputs.push_back(entry.path());
-        } else {
-            inputs.emplace_back(argv[i]);
-        }
+        if (!fs::is_directory(argv[i])) inputs.emplace_back(argv[i]);
+        for (const fs::path& entry :
+             fs::is_directory(argv[i]) ? fs::directory_iterator(argv[i]) : fs::directory_iterator())
+            if (fs::is_regular_file(entry)) inputs.push_back(entry);
     }
     std::sort(inputs.begin(), inputs.end());
     for (const fs::path& input : inputs) {
         std::ifstream in(input, std::ios::binary);
-        if (!in) {
-            std::cerr << "cannot read " << input << "\n";
-            return 1;
-        }
-        const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
         std::cerr << "replay " << input.string() << "\n";
+        FUZZ_CHECK(in, "cannot read %s", input.c_str());
         LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     }
     std::cout << inputs.size() << " inputs passed\n";

@@ -2,10 +2,6 @@
 // the experiment could have written, and every number in the tables is finite and printed
 // whole, with its column's decimals and the value it stands for.
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <string>
-#include <vector>
 
 #include "FuzzSupport.h"
 #include "ParticipantFile.h"
@@ -18,13 +14,7 @@ namespace {
 
 std::vector<std::string> Split(const std::string& text, char separator) {
     std::vector<std::string> parts(1);
-    for (char c : text) {
-        if (c == separator) {
-            parts.emplace_back();
-        } else {
-            parts.back() += c;
-        }
-    }
+    for (char c : text) c == separator ? parts.emplace_back() : parts.back() += c;
     return parts;
 }
 
@@ -36,39 +26,34 @@ bool IsInteger(const std::string& field) {
 
 // Every field but a name is empty, an integer (counts, eye, degrees, df), a p value, or a
 // fixed-point number with all its column's decimals (a number cut short loses them first).
-void CheckCsv(const std::string& csv, const char* name) {
+void CheckCsv(const std::string& csv, const std::string& name) {
     const std::vector<std::string> rows = Split(csv, '\n');
-    FUZZ_CHECK(rows.size() >= 2 && rows.back().empty(), "%s: rows", name);
+    FUZZ_CHECK(rows.size() >= 2 && rows.back().empty(), "%s: rows", name.c_str());
     const std::vector<std::string> header = Split(rows[0], ',');
     for (std::size_t r = 1; r + 1 < rows.size(); ++r) {
         const std::vector<std::string> fields = Split(rows[r], ',');
-        FUZZ_CHECK(fields.size() == header.size(), "%s row %zu: %zu fields for %zu columns", name,
-                   r, fields.size(), header.size());
+        FUZZ_CHECK(fields.size() == header.size(), "%s row %zu: %zu fields for %zu columns",
+                   name.c_str(), r, fields.size(), header.size());
         for (std::size_t c = 0; c < fields.size(); ++c) {
-            const std::string& f = fields[c];
-            const std::string& column = header[c];
-            if (column == "participant" || column == "test" || f.empty() || f == "both") continue;
-            if (column.rfind("n_", 0) == 0 || column == "n" || column == "df" ||
-                column == "disparity_deg" || column == "eye") {
-                FUZZ_CHECK(IsInteger(f), "%s row %zu %s: '%s'", name, r, column.c_str(), f.c_str());
-                continue;
-            }
-            if (column == "p") {
-                char* end = nullptr;
-                const double p = std::strtod(f.c_str(), &end);
-                FUZZ_CHECK(*end == '\0' && p >= 0.0 && p <= 1.0, "%s row %zu p: '%s'", name, r,
-                           f.c_str());
-                continue;
-            }
-            const std::size_t point = f.find('.');
-            const bool four = std::string(name) == "tests" ||
-                              column.find("accuracy") != std::string::npos ||
-                              column.find("slope") != std::string::npos;
-            const std::size_t decimals = four ? 4 : 2;
-            FUZZ_CHECK(point != std::string::npos && IsInteger(f.substr(0, point)) &&
-                           IsInteger(f.substr(point + 1)) && f.size() - point - 1 == decimals,
-                       "%s row %zu %s: '%s' is no whole number with %zu decimals", name, r,
-                       column.c_str(), f.c_str(), decimals);
+            const std::string &f = fields[c], &column = header[c];
+            const std::size_t point = f.find('.'),
+                              decimals = name == "tests" ||
+                                                 column.find("accuracy") != std::string::npos ||
+                                                 column.find("slope") != std::string::npos
+                                             ? 4
+                                             : 2;
+            char* end = nullptr;
+            const double p = std::strtod(f.c_str(), &end);
+            const bool ok =
+                column == "participant" || column == "test" || f.empty() || f == "both" ||
+                (column == "p" ? *end == '\0' && p >= 0.0 && p <= 1.0
+                 : column.rfind("n_", 0) == 0 || column == "n" || column == "df" ||
+                         column == "disparity_deg" || column == "eye"
+                     ? IsInteger(f)
+                     : point != std::string::npos && IsInteger(f.substr(0, point)) &&
+                           IsInteger(f.substr(point + 1)) && f.size() - point - 1 == decimals);
+            FUZZ_CHECK(ok, "%s row %zu %s: '%s' (%zu decimals)", name.c_str(), r, column.c_str(),
+                       f.c_str(), decimals);
         }
     }
 }
@@ -85,10 +70,7 @@ void CheckPrinted(std::optional<double> value, int decimals, const char* what) {
 }
 
 void CheckDescriptives(const Descriptives& d, const char* what) {
-    CheckPrinted(d.mean, 2, what);
-    CheckPrinted(d.median, 2, what);
-    CheckPrinted(d.sd, 2, what);
-    CheckPrinted(d.se, 2, what);
+    for (const std::optional<double>& v : {d.mean, d.median, d.sd, d.se}) CheckPrinted(v, 2, what);
 }
 
 }  // namespace
@@ -103,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Form feeds part the input into participants' files.
     std::vector<ParticipantReport> participants;
     std::vector<CellTable> tables;
-    const std::vector<std::string> contents = Split(std::string(input.rest()), '\f');
+    const std::vector<std::string> contents = Split(std::string(input.rest), '\f');
     for (std::size_t i = 0; i < contents.size() && i < 4; ++i) {
         ParticipantFile file;
         file.path = "s" + std::to_string(i) + ".txt";

@@ -8,31 +8,22 @@ set -uo pipefail
 build=$1 seconds=${2:-60}
 shift $(($# < 2 ? $# : 2))
 here=$(cd "$(dirname "$0")" && pwd)
-harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(line_parser settings record_file report)
-
+[ $# -gt 0 ] || set -- line_parser settings record_file report
 failed=()
-for harness in "${harnesses[@]}"; do
+for harness in "$@"; do
   work=$build/fuzz-work/$harness
   rm -rf "$work/found"
   mkdir -p "$work/corpus" "$work/found" "$here/corpus/$harness"
   echo "== $harness: $seconds s"
   if "$build/tests/fuzz/fuzz_$harness" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
-      -dict="$here/record.dict" -artifact_prefix="$work/found/" "$work/corpus" "$here/corpus/$harness" "$here/../data" \
-      >"$work/log" 2>&1; then
-    grep -E '^stat::number_of_executed_units|^Done' "$work/log" || true
+      -dict="$here/record.dict" -artifact_prefix="$work/found/" "$work/corpus" \
+      "$here/corpus/$harness" "$here/../data" >"$work/log" 2>&1; then
+    grep -E '^stat::number_of_executed_units|^Done' "$work/log"
   else
     tail -n 30 "$work/log"
-    for input in "$work/found"/*; do
-      [ -f "$input" ] || continue
-      cp "$input" "$here/corpus/$harness/"
-      echo "kept as a regression input: tests/fuzz/corpus/$harness/$(basename "$input")"
-    done
+    cp -v "$work/found"/* "$here/corpus/$harness/" 2>/dev/null
     failed+=("$harness")
   fi
 done
-if [ ${#failed[@]} -gt 0 ]; then
-  echo "fuzz: findings in ${failed[*]} (full logs in $build/fuzz-work/*/log)" >&2
-  exit 1
-fi
-echo "fuzz: ${#harnesses[@]} harnesses, nothing found"
+[ ${#failed[@]} -eq 0 ] || { echo "fuzz: findings in ${failed[*]} (logs in $build/fuzz-work/*/log)" >&2; exit 1; }
+echo "fuzz: nothing found"
