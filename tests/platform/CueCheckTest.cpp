@@ -1,50 +1,11 @@
 // The start-up warning and the self-check judge a cue file as the device's "open" takes it.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <string>
 
 #include "CueCheck.h"
+#include "PlatformSupport.h"
 
-namespace {
-
-namespace fs = std::filesystem;
 using State = SdlSoundDevice::CueFileInfo::State;
-
-// 48 kHz stereo 16-bit PCM of `frames` frames of a quiet ramp, cut after `keepBytes` bytes.
-std::string Wav(std::uint32_t frames, std::size_t keepBytes = std::string::npos) {
-    const std::uint32_t size = 4 * frames,
-                        header[] = {0x46464952, 36 + size, 0x45564157, 0x20746d66, 16,  0x00020001,
-                                    48000,      48000 * 4, 0x00100004, 0x61746164, size};
-    std::string bytes(reinterpret_cast<const char*>(header), sizeof header);
-    for (std::uint32_t i = 0; i < size; ++i) bytes += static_cast<char>(i % 7);
-    return bytes.substr(0, keepBytes);
-}
-
-class CueCheckTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        fs::create_directories(m_dir);
-        fs::current_path(m_dir);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-    }
-    void TearDown() override {
-        fs::current_path(m_oldDir);
-        fs::remove_all(m_dir);
-    }
-    static void Write(const char* name, const std::string& bytes) {
-        std::ofstream(name, std::ios::binary) << bytes;
-    }
-
-  private:
-    fs::path m_oldDir = fs::current_path();
-    fs::path m_dir = fs::temp_directory_path() / ("orvi-cuecheck-" + std::to_string(getpid()));
-};
-
-}  // namespace
+using CueCheckTest = SoundFolderTest;
 
 TEST_F(CueCheckTest, NamesEachCueFileThatCannotSoundAndAgreesWithOpen) {
     const struct {
@@ -62,11 +23,11 @@ TEST_F(CueCheckTest, NamesEachCueFileThatCannotSoundAndAgreesWithOpen) {
         {"0 frames", nullptr, 44, State::Empty, "holds no sound", "音が入っていません"},
         {"a sound", nullptr, 44 + 4 * 480, State::Ok, nullptr, nullptr},
     };
-    Write("sound2.wav", Wav(480));
+    WriteCue("sound2.wav", 480);
     for (const auto& c : cases) {
         fs::remove("sound1.wav");
-        if (c.bytes) Write("sound1.wav", std::string(c.bytes, c.length));
-        if (!c.bytes && c.length > 0) Write("sound1.wav", Wav(c.length > 44 ? 480 : 0, c.length));
+        if (c.bytes) std::ofstream("sound1.wav") << c.bytes;
+        if (!c.bytes && c.length > 0) WriteCue("sound1.wav", c.length > 44 ? 480 : 0, c.length);
         SdlSoundDevice device;
         ASSERT_TRUE(device.isOpen());
         const CueCheck check(device);
@@ -98,8 +59,8 @@ TEST_F(CueCheckTest, NamesEachCueFileThatCannotSoundAndAgreesWithOpen) {
 
 // The files still get judged, and the missing device is named once.
 TEST_F(CueCheckTest, NoDeviceIsItsOwnProblem) {
-    Write("sound1.wav", Wav(480));
-    Write("sound2.wav", Wav(480));
+    WriteCue("sound1.wav", 480);
+    WriteCue("sound2.wav", 480);
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     const SdlSoundDevice device;
     const CueCheck check(device);

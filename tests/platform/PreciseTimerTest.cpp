@@ -1,28 +1,28 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "MonotonicClock.h"
+#include "PlatformSupport.h"
 #include "PreciseTimer.h"
 
 namespace {
 
-// Lateness of one timer period, in ms, measured on the clock the controller reads.
-double Lateness(int delayMs) {
+// When a timer set by start() fires, in ms on the clock the controller reads.
+double FiredAt(const std::function<void(PreciseTimer&)>& start) {
     QEventLoop loop;
     double firedAt = 0;
     PreciseTimer timer([&] {
         firedAt = MonotonicClock::NowMs();
         loop.quit();
     });
-    timer.start(delayMs);
-    const double deadline = timer.deadlineMs();
+    start(timer);
     loop.exec();
-    return firedAt - deadline;
+    return firedAt;
 }
 
 }  // namespace
@@ -30,8 +30,15 @@ double Lateness(int delayMs) {
 TEST(PreciseTimer, FiresNeverEarlyAndWithinAFractionOfAMillisecond) {
     MonotonicClock::TightenTimerSlack();
     std::vector<double> late;
-    for (int delay : {0, 7, 120, 1000, 250, 1000}) late.push_back(Lateness(delay));
-    for (double ms : late) EXPECT_GE(ms, 0.0) << "a phase must never be cut short";
+    for (int delay : {0, 7, 120, 1000, 250, 1000}) {
+        double deadline = 0;
+        const double at = FiredAt([&](PreciseTimer& t) {
+            t.start(delay);
+            deadline = t.deadlineMs();
+        });
+        late.push_back(at - deadline);
+        EXPECT_GE(late.back(), 0.0) << "a phase must never be cut short";
+    }
     std::sort(late.begin(), late.end());
     std::printf("PreciseTimer lateness ms: median %.3f max %.3f\n", late[late.size() / 2],
                 late.back());
@@ -39,37 +46,27 @@ TEST(PreciseTimer, FiresNeverEarlyAndWithinAFractionOfAMillisecond) {
     EXPECT_LT(late[late.size() / 2], 0.5);
 }
 
-TEST(PreciseTimer, StoppedTimerDoesNotFire) {
+// A frame shown from a timer is sent early by the time it takes to reach the display, and a
+// command's delay counts from when its key arrived: the deadline moves, not the lateness. A
+// stopped timer never fires.
+TEST(PreciseTimer, CountsFromAGivenTimeCanBeBroughtForwardAndStopped) {
+    MonotonicClock::TightenTimerSlack();
+    const double from = MonotonicClock::NowMs() - 20;
+    const double firedAt = FiredAt([&](PreciseTimer& t) {
+        t.start(100, from);
+        EXPECT_DOUBLE_EQ(t.deadlineMs(), from + 100);
+        t.advance(30.5);
+        t.advance(-5);  // never later
+        EXPECT_DOUBLE_EQ(t.deadlineMs(), from + 69.5);
+    });
+    EXPECT_GE(firedAt, from + 69.5);
+    EXPECT_LT(firedAt, from + 80) << "fired at the old deadline";
+
     int fired = 0;
     PreciseTimer timer([&] { ++fired; });
     timer.start(5);
     timer.stop();
-    QEventLoop loop;
-    PreciseTimer quit([&] { loop.quit(); });
-    quit.start(30);
-    loop.exec();
+    Pump(30);
     EXPECT_EQ(fired, 0);
     EXPECT_FALSE(timer.isActive());
-}
-
-// A frame shown from a timer is sent early by the time it takes to reach the display, and a
-// command's delay counts from when its key arrived: the deadline moves, not the lateness.
-TEST(PreciseTimer, CountsFromAGivenTimeAndCanBeBroughtForward) {
-    MonotonicClock::TightenTimerSlack();
-    QEventLoop loop;
-    double firedAt = 0;
-    PreciseTimer timer([&] {
-        firedAt = MonotonicClock::NowMs();
-        loop.quit();
-    });
-    const double from = MonotonicClock::NowMs() - 20;
-    timer.start(100, from);
-    EXPECT_DOUBLE_EQ(timer.deadlineMs(), from + 100);
-    timer.advance(30.5);
-    EXPECT_DOUBLE_EQ(timer.deadlineMs(), from + 69.5);
-    timer.advance(-5);  // never later
-    EXPECT_DOUBLE_EQ(timer.deadlineMs(), from + 69.5);
-    loop.exec();
-    EXPECT_GE(firedAt, from + 69.5);
-    EXPECT_LT(firedAt, from + 80) << "fired at the old deadline";
 }

@@ -1,14 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <algorithm>
 #include <cmath>
-#include <functional>
-#include <memory>
 #include <random>
-#include <string>
-#include <utility>
 #include <vector>
 
 #include "FaceRenderer.h"
@@ -152,33 +147,18 @@ TEST(QImageCanvas, ChangesCoverEveryChangedPixelAndLittleElse) {
     EXPECT_EQ(canvas.takeChanges(), QRegion(0, 0, 400, 300)) << "a new framebuffer is all new";
     EXPECT_TRUE(canvas.takeChanges().isEmpty());
 
-    const std::vector<std::function<void()>> calls = {
-        [&] {
-            canvas.fillRect(10, 10, 60, 40, Rgb{255, 255, 255});
-        },
-        [&] {
-            canvas.ellipse(100, 50, 181, 131, Rgb{255, 0, 0}, 5);
-        },
-        [&] {
-            canvas.rectangle(300, 250, 400, 300, Rgb{255, 255, 255});
-        },
-        [&] {
-            canvas.polyline({{20, 200}, {90, 260}, {150, 205}}, 5);
-        },
-        [&] {
-            canvas.arc(200, 20, 281, 101, {281, 60}, {200, 60}, 5);
-        },
-        [&] { canvas.text(210, 260, "[16/16/16] OK"); },
-        [&] {
-            canvas.ellipse(20, 100, 91, 171, Rgb{255, 255, 255}, 5);
-        },
-        [&] {
-            canvas.floodFill(55, 135, Rgb{255, 255, 255}, Rgb{0, 0, 0});
-        },  // inside it
-    };
-    for (std::size_t i = 0; i < calls.size(); ++i) {
+    for (int i = 0; i < 8; ++i) {
         const QImage before = canvas.image().copy();
-        calls[i]();
+        switch (i) {
+            case 0: canvas.fillRect(10, 10, 60, 40, Rgb{255, 255, 255}); break;
+            case 1: canvas.ellipse(100, 50, 181, 131, Rgb{255, 0, 0}, 5); break;
+            case 2: canvas.rectangle(300, 250, 400, 300, Rgb{255, 255, 255}); break;
+            case 3: canvas.polyline({{20, 200}, {90, 260}, {150, 205}}, 5); break;
+            case 4: canvas.arc(200, 20, 281, 101, {281, 60}, {200, 60}, 5); break;
+            case 5: canvas.text(210, 260, "[16/16/16] OK"); break;
+            case 6: canvas.ellipse(20, 100, 91, 171, Rgb{255, 255, 255}, 5); break;
+            case 7: canvas.floodFill(55, 135, Rgb{255, 255, 255}, Rgb{0, 0, 0}); break;  // in 6
+        }
         const QRegion changes = canvas.takeChanges();
         int changed = 0, outside = 0;
         for (int y = 0; y < before.height(); ++y)
