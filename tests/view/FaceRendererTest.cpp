@@ -103,7 +103,6 @@ TEST_F(FaceRendererDraw, EyeOnlyRepaintsAndNoFace) {
 
 TEST(FaceRenderer, StatusText) {
     EXPECT_EQ(FaceRenderer::StatusText(17, 15, FEEDBACK_NG), "[18/16/16] NG");
-    EXPECT_EQ(FaceRenderer::StatusText(20, 16, FEEDBACK_OK), "[21/16/16] OK");
     EXPECT_EQ(FaceRenderer::StatusText(99, 16, FEEDBACK_NONE), "[100/16/16] ");
     EXPECT_EQ(FaceRenderer::StatusText(0, 0, 7), "[01/01/16] NG");
 }
