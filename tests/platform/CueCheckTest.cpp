@@ -10,24 +10,20 @@ using CueCheckTest = SoundFolderTest;
 TEST_F(CueCheckTest, NamesEachCueFileThatCannotSoundAndAgreesWithOpen) {
     const struct {
         const char* what;
-        const char* bytes;  // null: no file
-        std::size_t length;
+        std::size_t length;  // 0: no file
         State state;
         const char* english;
         const char* japanese;
     } cases[] = {
-        {"missing", nullptr, 0, State::Missing, "is not in the current folder", "にありません"},
-        {"text", "RIFF? no, just text\n", 20, State::Undecodable, "does not load as a sound",
-         "読み込めません"},
-        {"truncated header", nullptr, 30, State::Undecodable, "does not load", "読み込めません"},
-        {"0 frames", nullptr, 44, State::Empty, "holds no sound", "音が入っていません"},
-        {"a sound", nullptr, 44 + 4 * 480, State::Ok, nullptr, nullptr},
+        {"missing", 0, State::Missing, "is not in the current folder", "にありません"},
+        {"truncated header", 30, State::Undecodable, "does not load", "読み込めません"},
+        {"0 frames", 44, State::Empty, "holds no sound", "音が入っていません"},
+        {"a sound", 44 + 4 * 480, State::Ok, nullptr, nullptr},
     };
     WriteCue("sound2.wav", 480);
     for (const auto& c : cases) {
         fs::remove("sound1.wav");
-        if (c.bytes) std::ofstream("sound1.wav") << c.bytes;
-        if (!c.bytes && c.length > 0) WriteCue("sound1.wav", c.length > 44 ? 480 : 0, c.length);
+        if (c.length > 0) WriteCue("sound1.wav", c.length > 44 ? 480 : 0, c.length);
         SdlSoundDevice device;
         ASSERT_TRUE(device.isOpen());
         const CueCheck check(device);

@@ -39,7 +39,8 @@ class OrviWidgetInput : public ::testing::Test {
 
 // Key events as X11 delivers them (the native scan code is the X keycode; 10 and 11 are the digit
 // row's first two keys): the practice keys go by position, so AZERTY's unshifted '&' and 'é' are
-// 1 and 2, and its shifted digits count no more than any key with Shift, Ctrl or Alt.
+// 1 and 2, and its shifted digits count no more than any key with Shift, Ctrl or Alt. AZERTY's
+// '&' and Shift+'1' on a real X server: tests/e2e/session.sh.
 TEST_F(OrviWidgetInput, KeysCountOnlyFromTheirOwnKeyWithoutShiftCtrlOrAlt) {
     struct Case {
         int key;
@@ -49,11 +50,9 @@ TEST_F(OrviWidgetInput, KeysCountOnlyFromTheirOwnKeyWithoutShiftCtrlOrAlt) {
         int state;
     };
     const Case cases[] = {
-        {Qt::Key_Ampersand, "&", 10, Qt::NoModifier, STATE_BLINK_DEMO},
         {Qt::Key_Eacute, "\u00e9", 11, Qt::NoModifier, STATE_SOUND_DEMO},
         {Qt::Key_1, "1", 10, Qt::NoModifier, STATE_BLINK_DEMO},  // QWERTY
         {Qt::Key_2, "2", 11, Qt::NoModifier, STATE_SOUND_DEMO},
-        {Qt::Key_1, "1", 10, Qt::ShiftModifier, STATE_IDLE},  // AZERTY's digit
         {Qt::Key_2, "2", 11, Qt::ShiftModifier, STATE_IDLE},
         {Qt::Key_Ampersand, "&", 10, Qt::ControlModifier, STATE_IDLE},
         {Qt::Key_Eacute, "\u00e9", 11, Qt::AltModifier, STATE_IDLE},
