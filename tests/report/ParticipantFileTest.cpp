@@ -27,14 +27,12 @@ std::string Problems(const ParticipantFile& file) {
 }  // namespace
 
 // Counted by hand; markers, headers and notes are passed over silently.
-//   s01 (LF): 16 valid (one wrong eye) + 2 misses + 1 cancelled.
 //   s02 (CRLF, Shift_JIS header, repeated open markers): 16 valid (one wrong eye) + 1 miss +
 //     2 cancelled (one a miss).
 //   record-windows: line 15 torn by a crash ("10 14 2### open trial ..."); of the other 11,
 //   cancelled 05 and 08, miss 03, valid 8 with 04 and 11 on the wrong eye.
 TEST(ParticipantFile, CountsTrialsOfBothWriters) {
     const std::tuple<const char*, std::vector<int>, const char*> cases[] = {
-        {"report-s01.txt", {19, 16, 2, 1, 15}, ""},
         {"report-s02.txt", {19, 16, 1, 2, 15}, ""},
         {"record-windows.txt",
          {11, 8, 1, 2, 6},
@@ -76,20 +74,6 @@ TEST(ParticipantFile, ChecksEveryFieldRange) {
     for (const auto& [line, message] : cases) {
         EXPECT_EQ(CheckTrialLine(line), message) << line.Format();
     }
-}
-
-// A line is read in pieces of 511 characters: the piece after them is a line of its own (here a
-// trial) with the same line number.
-TEST(ParticipantFile, TakesLongLinesInPiecesAndCountsLinesAcrossCrlf) {
-    const std::string longLine = "#" + std::string(510, 'a') + "02 12 2 4  620 2 1 1 0";
-    ParticipantFile file;
-    ScanRecordContent(
-        "01 05 1 5  500 1 1 1 0\r\n" + longLine + "\r\n\r\n04 12 2 4 620\r\n05 12 2 4  620 2 1 1 0",
-        file);
-    ASSERT_EQ(file.trials.size(), 3u);
-    EXPECT_EQ(file.trials[1].number, 2);
-    EXPECT_EQ(file.trials[1].item, 12);
-    EXPECT_EQ(Problems(file), "4: trial line with 5 of 9 fields\n");
 }
 
 // Each field is named by its place and what it holds; only a line that has fewer than nine
