@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -101,31 +97,4 @@ TEST(ParticipantFile, SaysWhichFieldIsWrongAndSummarisesRepeats) {
               "7: trial line with 2 of 9 fields\n8: trial line with 2 of 9 fields\n"
               "9: trial line with 2 of 9 fields\n10: trial line with 2 of 9 fields\n+5\n");
     EXPECT_EQ(file.trials.size(), 1u);
-}
-
-// Memory does not grow with the number of lines: a child limited to about 300 MB of address
-// space reads 50 MB of newlines.
-TEST(ParticipantFile, ReadsHugeFilesInBoundedMemory) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit";
-#endif
-    char path[] = "/tmp/orvi-report-newlines-XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    const std::string block(1 << 20, '\n');
-    for (int i = 0; i < 50; ++i) ASSERT_EQ(write(fd, block.data(), block.size()), 1 << 20);
-    close(fd);
-    const pid_t child = fork();
-    if (child == 0) {
-        const rlimit limit{300u << 20, 300u << 20};
-        PosixFileSystem files;
-        const ParticipantFile file = setrlimit(RLIMIT_AS, &limit) == 0
-                                         ? ReadParticipantFile(files, path)
-                                         : ParticipantFile{};
-        _exit(file.readable && file.problems.empty() && file.trials.empty() ? 0 : 1);
-    }
-    int status = -1;
-    waitpid(child, &status, 0);
-    std::remove(path);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }

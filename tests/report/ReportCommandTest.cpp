@@ -406,3 +406,16 @@ TEST_F(ReportCommand, BinaryExitCodesAndStreams) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     EXPECT_EQ(m_err, fifo + ": not a regular file\n/dev/zero: not a regular file\n");
 }
+
+// Memory does not grow with the number of lines: about 100 MB of address space reads 50 MB of
+// newlines.
+TEST_F(ReportCommand, ReadsHugeFilesInBoundedMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit";
+#endif
+    const std::string path = (m_dir / "newlines.txt").string();
+    std::ofstream(path) << std::string(50 << 20, '\n');
+    EXPECT_EQ(RunBinary("--no-plots -o " + m_dir.string() + " " + path, "ulimit -v 100000; "),
+              kExitInputProblem);
+    EXPECT_EQ(m_err, "");
+}
