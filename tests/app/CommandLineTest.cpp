@@ -13,8 +13,6 @@ TEST(CommandLine, OneOfThreeArgumentsOrNoneAndEverythingElseIsAUsageError) {
     } cases[] = {
         {{}, Action::Run},
         {{"--check"}, Action::Check},
-        {{"--help"}, Action::Help},
-        {{"--version"}, Action::Version},
         {{"--Check"}, Action::UsageError},
         {{"check"}, Action::UsageError},
         {{"--check=1"}, Action::UsageError},
