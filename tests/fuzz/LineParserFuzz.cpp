@@ -1,10 +1,9 @@
-// The line splitter, the streaming line reader and the record-line parser against the C
+// The line splitter and the record-line parser against the C
 // library: fgets() for the pieces, sscanf() for every field.
 #include <algorithm>
 #include <cstring>
 
 #include "FuzzSupport.h"
-#include "LineReader.h"
 #include "LineSplitter.h"
 #include "RecordLineParser.h"
 
@@ -18,29 +17,11 @@ std::string Shown(std::string_view text) {
     return shown;
 }
 
-// Hands the content over in the short reads that the input's own bytes choose.
-struct ChunkedSource : ByteSource {
-    explicit ChunkedSource(std::string_view content) : all(content), rest(content) {}
-    long read(char* buffer, std::size_t size) override {
-        if (rest.empty()) return 0;
-        const std::size_t want = 1 + static_cast<unsigned char>(all[rest.size() % all.size()]) * 3u;
-        const std::size_t n = std::min<std::size_t>({size, want, rest.size()});
-        rest.copy(buffer, n);
-        rest.remove_prefix(n);
-        return static_cast<long>(n);
-    }
-    std::string_view all, rest;
-};
-
-// The streaming reader too when `stream` (it costs a 64 KiB buffer, so once an input).
-void CheckPieces(std::string_view content, std::size_t bufferSize, bool stream) {
+void CheckPieces(std::string_view content, std::size_t bufferSize) {
     const std::vector<LinePiece> pieces = LineSplitter::Split(content, bufferSize);
     const std::vector<std::string> expected = FgetsPieces(content, static_cast<int>(bufferSize));
     FUZZ_CHECK(pieces.size() == expected.size(), "buffer %zu: %zu pieces, fgets reads %zu",
                bufferSize, pieces.size(), expected.size());
-    ChunkedSource source(content);
-    std::unique_ptr<LineReader> reader =
-        stream ? std::make_unique<LineReader>(source, bufferSize) : nullptr;
     std::size_t at = 0;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         const LinePiece& p = pieces[i];
@@ -50,15 +31,7 @@ void CheckPieces(std::string_view content, std::size_t bufferSize, bool stream) 
         const std::string whole = std::string(p.text) + std::string(p.lineEnd);
         FUZZ_CHECK(content.substr(at, whole.size()) == whole, "piece %zu is not at %zu", i, at);
         at += whole.size();
-        LinePiece streamed;
-        FUZZ_CHECK(!reader || (reader->next(streamed) && streamed.text == p.text &&
-                               streamed.lineEnd == p.lineEnd),
-                   "buffer %zu: the line reader's piece %zu differs", bufferSize, i);
     }
-    LinePiece extra;
-    FUZZ_CHECK(!reader || (!reader->next(extra) && !reader->failed() &&
-                           reader->usesCrlf() == LineSplitter::UsesCrlf(content)),
-               "the line reader reads on, fails or tells the line ends wrongly");
 }
 
 // Fields `got` against one sscanf call going on from field to field: those it converts must
@@ -119,7 +92,7 @@ void CheckParser(std::string_view piece) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view content(reinterpret_cast<const char*>(data), size);
     const std::size_t sizes[] = {2, 3, LineSplitter::kSettingsBuffer, LineSplitter::kRecordBuffer};
-    for (std::size_t i = 0; i < 4; ++i) CheckPieces(content, sizes[i], i == size % 4);
+    for (std::size_t bufferSize : sizes) CheckPieces(content, bufferSize);
     for (const LinePiece& piece : LineSplitter::Split(content, LineSplitter::kRecordBuffer))
         CheckParser(piece.text);
     return 0;
