@@ -9,14 +9,6 @@
 
 namespace {
 
-std::string Shown(std::string_view text) {
-    std::string shown;
-    char hex[8];
-    for (unsigned char c : text.substr(0, 200))
-        shown += (std::snprintf(hex, sizeof hex, c >= 32 && c < 127 ? "%c" : "\\x%02x", c), hex);
-    return shown;
-}
-
 void CheckPieces(std::string_view content, std::size_t bufferSize) {
     const std::vector<LinePiece> pieces = LineSplitter::Split(content, bufferSize);
     const std::vector<std::string> expected = FgetsPieces(content, static_cast<int>(bufferSize));
@@ -27,7 +19,7 @@ void CheckPieces(std::string_view content, std::size_t bufferSize) {
         const LinePiece& p = pieces[i];
         const std::string got = std::string(p.text) + (p.lineEnd.empty() ? "" : "\n");
         FUZZ_CHECK(got == expected[i], "buffer %zu piece %zu: '%s', fgets reads '%s'", bufferSize,
-                   i, Shown(got).c_str(), Shown(expected[i]).c_str());
+                   i, got.c_str(), expected[i].c_str());
         const std::string whole = std::string(p.text) + std::string(p.lineEnd);
         FUZZ_CHECK(content.substr(at, whole.size()) == whole, "piece %zu is not at %zu", i, at);
         at += whole.size();
@@ -45,11 +37,11 @@ int CompareFields(const std::string& text, const bool* real, const double* got, 
         at += f.used;
         const double want = real[converted] ? f.real : static_cast<double>(f.integer);
         FUZZ_CHECK(std::memcmp(&got[converted], &want, sizeof want) == 0,
-                   "'%s': field %d is %.17g, sscanf reads %.17g", Shown(text).c_str(),
-                   converted + 1, got[converted], want);
+                   "'%s': field %d is %.17g, sscanf reads %.17g", text.c_str(), converted + 1,
+                   got[converted], want);
     }
     for (int i = converted; i < count; ++i)
-        FUZZ_CHECK(got[i] == kUnset, "'%s': field %d set", Shown(text).c_str(), i + 1);
+        FUZZ_CHECK(got[i] == kUnset, "'%s': field %d set", text.c_str(), i + 1);
     return converted;
 }
 
@@ -68,12 +60,12 @@ void CheckParser(std::string_view piece) {
                            double(line.correct),   double(line.valid), double(line.cancelled)};
     const bool trialReal[9] = {false, false, false, false, true};
     const int expected = CompareFields(text, trialReal, got, 9);
-    FUZZ_CHECK(converted == expected, "'%s': %d trial fields, sscanf converts %d",
-               Shown(text).c_str(), converted, expected);
+    FUZZ_CHECK(converted == expected, "'%s': %d trial fields, sscanf converts %d", text.c_str(),
+               converted, expected);
     TrialLine parsed{};
     FUZZ_CHECK(RecordLineParser::ParseTrialLine(text, parsed) ==
                    (!text.empty() && text[0] >= '0' && text[0] <= '9' && expected == 9),
-               "'%s': taken as a trial line wrongly", Shown(text).c_str());
+               "'%s': taken as a trial line wrongly", text.c_str());
 
     int values[7] = {u, u, u, u, u, u, u};
     const int count = RecordLineParser::ScanParameters(text, values);
@@ -84,7 +76,7 @@ void CheckParser(std::string_view piece) {
     const int wantCount = text.compare(0, 9, "# param: ") == 0
                               ? CompareFields(text.substr(9), intReal, params, 7)
                               : CompareFields("", intReal, params, 7);
-    FUZZ_CHECK(count == wantCount, "'%s': parameter count", Shown(text).c_str());
+    FUZZ_CHECK(count == wantCount, "'%s': parameter count", text.c_str());
 }
 
 }  // namespace
