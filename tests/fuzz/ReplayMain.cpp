@@ -7,13 +7,13 @@
 
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;
-    std::vector<fs::path> inputs;
-    for (int i = 1; i < argc; ++i) {
-        if (!fs::is_directory(argv[i])) inputs.emplace_back(argv[i]);
-        for (const fs::path& entry :
-             fs::is_directory(argv[i]) ? fs::directory_iterator(argv[i]) : fs::directory_iterator())
-            if (fs::is_regular_file(entry)) inputs.push_back(entry);
-    }
+    std::vector<fs::path> inputs(argv + 1, argv + argc);
+    for (int i = 1; i < argc; ++i)
+        if (fs::is_directory(argv[i]))
+            for (const fs::path& entry : fs::directory_iterator(argv[i])) inputs.push_back(entry);
+    inputs.erase(std::remove_if(inputs.begin(), inputs.end(),
+                                [](const fs::path& p) { return !fs::is_regular_file(p); }),
+                 inputs.end());
     std::sort(inputs.begin(), inputs.end());
     for (const fs::path& input : inputs) {
         std::ifstream in(input, std::ios::binary);
