@@ -30,10 +30,11 @@ TEST_F(Settings, ThePathReplacesOnlyTheFileNamesExtension) {
     }
 }
 
-// Values read from the lines, long lines in pieces and the file left unchanged:
-// tests/fuzz/SettingsFuzz.cpp.
+// Values read from the lines and long lines in pieces: tests/fuzz/SettingsFuzz.cpp.
 TEST_F(Settings, FailuresAreSilentAndNeverOverwriteAFile) {
     WriteBytes(dir / "orvi.ini", "5\n");
+    EXPECT_EQ(Load(), (Values{5, 1000, 1000, 500, 500, 1}));  // a short file keeps it as it is
+    EXPECT_EQ(ReadBytes(dir / "orvi.ini"), "5\n");
     files.failAt = static_cast<int>(files.log.size());  // the read fails after opening
     EXPECT_EQ(Load(), kDefaults);
     EXPECT_EQ(ReadBytes(dir / "orvi.ini"), "5\n");

@@ -98,6 +98,17 @@ TEST_F(TrialControllerTest, ConstructionOpensCuesStartsRunAndShowsPlainFaceAtVie
     EXPECT_EQ(sound.last(), "close all");
 }
 
+// Any non-zero swap flag trades the cues; which sound the device then plays is the cue index's
+// alias (ConstructionOpens...).
+TEST_F(TrialControllerTest, CueIndexFollowsTheSwapFlag) {
+    create();
+    for (int swap : {0, 1, 5, -3}) {
+        view->m_experiment.m_nSwapSides = swap;
+        EXPECT_EQ(view->CueIndex(0), swap ? 1 : 0);
+        EXPECT_EQ(view->CueIndex(1), swap ? 0 : 1);
+    }
+}
+
 TEST_F(TrialControllerTest, CursorShowsWhenSettingsDoNotHideIt) {
     create("1000\n1000\n1000\n500\n500\n0\n");
     EXPECT_FALSE(host.blankCursor);
