@@ -9,6 +9,7 @@
 
 #include "LineReader.h"
 #include "LineSplitter.h"
+#include "PathName.h"
 #include "RecordLineParser.h"
 #include "ShiftJisText.h"
 #include "TrialItem.h"
@@ -36,16 +37,11 @@ const char kOpenMarker[] = "### open trial  : ";
 const char kCloseMarker[] = "### close trial : ";
 const char kParameterPrefix[] = "# param:";
 
-std::size_t FileNameStart(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? 0 : slash + 1;
-}
-
 // The program's name with "ini" after its last "."; a name without one gets ".ini" added.
 // A "." in a folder name is not the extension.
 std::string SettingsPathFor(const std::string& programPath) {
     const std::size_t dot = programPath.rfind('.');
-    if (dot != std::string::npos && dot >= FileNameStart(programPath)) {
+    if (dot != std::string::npos && dot >= PathName::FileNameStart(programPath)) {
         return programPath.substr(0, dot + 1) + "ini";
     }
     return programPath + ".ini";
@@ -56,7 +52,7 @@ std::string SettingsPathFor(const std::string& programPath) {
 // name shorter than three bytes, or one that already ends in "$$$" (the temporary path would be
 // the record file itself), gets "$$$" appended instead.
 std::string TemporaryPathFor(const std::string& recordPath) {
-    const std::size_t nameLength = recordPath.size() - FileNameStart(recordPath);
+    const std::size_t nameLength = recordPath.size() - PathName::FileNameStart(recordPath);
     if (nameLength >= 3 && recordPath.compare(recordPath.size() - 3, 3, "$$$") != 0) {
         return recordPath.substr(0, recordPath.size() - 3) + "$$$";
     }

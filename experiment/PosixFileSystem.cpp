@@ -12,6 +12,7 @@
 #include <cstring>
 #include <thread>
 
+#include "PathName.h"
 #include "PosixRecordStream.h"
 
 namespace {
@@ -164,15 +165,7 @@ bool PosixFileSystem::rename(const std::string& from, const std::string& to) {
 }
 
 int PosixFileSystem::syncDirectory(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    std::string folder;
-    if (slash == std::string::npos) {
-        folder = ".";
-    } else if (slash == 0) {
-        folder = "/";
-    } else {
-        folder = path.substr(0, slash);
-    }
+    const std::string folder = PathName::Folder(path);
     const int fd = OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY);
     if (fd < 0) {
         return errno;

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "PathName.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -127,10 +129,10 @@ bool OutputFiles::Write(const std::string& path, const Writer& writer, std::stri
         // A device or a FIFO (/dev/stdout, say) cannot be replaced, only written to.
         return writer(target, error);
     }
-    const std::size_t slash = target.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    std::string temporary = (slash == std::string::npos ? std::string() : folder) + "." +
-                            target.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
+    const std::string folder = PathName::Folder(target);
+    const std::size_t nameStart = PathName::FileNameStart(target);
+    std::string temporary =
+        target.substr(0, nameStart) + "." + target.substr(nameStart) + ".XXXXXX";
     const int fd = ::mkstemp(&temporary[0]);
     if (fd < 0) {
         error = SystemError("cannot write");

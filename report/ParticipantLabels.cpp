@@ -4,12 +4,9 @@
 #include <regex>
 #include <set>
 
-namespace {
+#include "PathName.h"
 
-std::string FileName(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+namespace {
 
 bool IsAsciiAlnum(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
@@ -61,7 +58,7 @@ ParticipantLabels LabelParticipants(const std::vector<std::string>& paths,
     if (!pattern) {
         std::map<std::string, std::string> firstPath;  // safe name -> the file that took it
         for (const std::string& path : paths) {
-            std::string base = FileName(path);
+            std::string base = PathName::FileName(path);
             const std::size_t dot = base.find_last_of('.');
             if (dot != std::string::npos && dot > 0) {
                 base.erase(dot);
@@ -81,7 +78,7 @@ ParticipantLabels LabelParticipants(const std::vector<std::string>& paths,
     std::map<std::string, std::string> idOfLabel;
     for (const std::string& path : paths) {
         std::smatch match;
-        const std::string name = FileName(path);
+        const std::string name = PathName::FileName(path);
         if (!std::regex_search(name, match, regex) || match[1].length() == 0) {
             labels.ids.emplace_back();
             continue;

@@ -17,6 +17,7 @@
 #include "ParticipantFile.h"
 #include "ParticipantLabels.h"
 #include "ParticipantPool.h"
+#include "PathName.h"
 #include "ReportPlot.h"
 #include "ReportTables.h"
 #include "SdCutReach.h"
@@ -156,8 +157,7 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
 // The path without a final ".csv", to which the other tables' suffixes are added.
 std::string CsvStem(const std::string& path) {
     const std::string ext = ".csv";
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t nameStart = PathName::FileNameStart(path);
     if (path.size() >= nameStart + ext.size() + 1 &&
         path.compare(path.size() - ext.size(), ext.size(), ext) == 0) {
         return path.substr(0, path.size() - ext.size());
