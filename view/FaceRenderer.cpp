@@ -100,6 +100,6 @@ void FaceRenderer::Draw(Canvas& canvas, SceneState& s) {
         Settle(w, h, s);
     }
 
-    canvas.rectangle(w - 185, h - 25, w, h, kWhite);
+    canvas.rectangle(w - kStatusBoxWidth, h - kStatusBoxHeight, w, h, kWhite);
     canvas.text(w - 180, h - 20, StatusText(s.trials, s.pos, s.feedback));
 }
