@@ -79,40 +79,45 @@ int CmdClick(int x, int y) {
     return 0;
 }
 
+// Pixels of the status box in the lower right corner where the screen differs from expected.
+long StatusBoxDiff(const ScreenGrab& screen, const QImage& expected) {
+    const int w = screen.width, h = screen.height;
+    long diff = 0;
+    for (int y = h - FaceRenderer::kStatusBoxHeight; y < h; ++y)
+        for (int x = w - FaceRenderer::kStatusBoxWidth; x < w; ++x) {
+            const QRgb e = expected.pixel(x, y);
+            if (!(screen.at(x, y) == Rgb{static_cast<std::uint8_t>(qRed(e)),
+                                         static_cast<std::uint8_t>(qGreen(e)),
+                                         static_cast<std::uint8_t>(qBlue(e))}))
+                ++diff;
+        }
+    return diff;
+}
+
 // Renders the expected status box with the program's own renderer and compares it exactly.
 int CmdStatus(int trials, int pos, int feedback, double timeoutMs) {
     ScreenGrab screen;
     screen.grab();
-    const int w = screen.width, h = screen.height;
-    QImageCanvas expected(w, h);
+    QImageCanvas expected(screen.width, screen.height);
     SceneState s{};
     s.faceMode = FACE_NONE;
     s.trials = trials;
     s.pos = pos;
     s.feedback = feedback;
     FaceRenderer::Draw(expected, s);
+    const std::string text = FaceRenderer::StatusText(trials, pos, feedback);
     const double end = MonotonicClock::NowMs() + timeoutMs;
     long diff = 0;
-    for (;;) {
-        diff = 0;
-        for (int y = h - FaceRenderer::kStatusBoxHeight; y < h; ++y)
-            for (int x = w - FaceRenderer::kStatusBoxWidth; x < w; ++x) {
-                const QRgb e = expected.image().pixel(x, y);
-                if (!(screen.at(x, y) == Rgb{static_cast<std::uint8_t>(qRed(e)),
-                                             static_cast<std::uint8_t>(qGreen(e)),
-                                             static_cast<std::uint8_t>(qBlue(e))}))
-                    ++diff;
-            }
-        if (diff == 0) {
-            std::printf("%s\n", FaceRenderer::StatusText(trials, pos, feedback).c_str());
-            return 0;
-        }
-        if (MonotonicClock::NowMs() >= end) break;
+    while ((diff = StatusBoxDiff(screen, expected.image())) != 0 && MonotonicClock::NowMs() < end) {
         MonotonicClock::SleepForMs(20);
         screen.grab();
     }
-    std::fprintf(stderr, "orvi-probe: status box differs from \"%s\" in %ld pixels\n",
-                 FaceRenderer::StatusText(trials, pos, feedback).c_str(), diff);
+    if (diff == 0) {
+        std::printf("%s\n", text.c_str());
+        return 0;
+    }
+    std::fprintf(stderr, "orvi-probe: status box differs from \"%s\" in %ld pixels\n", text.c_str(),
+                 diff);
     return 1;
 }
 

@@ -177,7 +177,8 @@ void Bench::BlinkPhases(int run, int target) {
     MonotonicClock::SleepForMs(300);
 }
 
-void Bench::Analyse() {
+// Gives the probe's trials what orvi's trace and record files say of them.
+BlinkTrace Bench::MatchOrviFiles() {
     BlinkTrace blinkTrace;
     const std::size_t started = MatchTrace(ReadTrace(Path("trace.tsv")), m_trials, blinkTrace);
     if (started != m_trials.size())
@@ -185,27 +186,27 @@ void Bench::Analyse() {
                      m_trials.size());
     for (int run = 1; run <= m_opt.runs; ++run)
         MatchRecordTimes(ReadRecordTimes(RecordPath(run)), run, m_trials);
+    return blinkTrace;
+}
 
-    const Frames cap = ReadRaw(Path("audio.raw"));
+void Bench::Analyse() {
+    const BlinkTrace blinkTrace = MatchOrviFiles();
     const Frames cues[2] = {ReadWav(Path("sound1.wav")), ReadWav(Path("sound2.wav"))};
-    const std::vector<Beep> beeps = FindBeeps(cap);
-    const std::vector<CueStart> starts = FindCueStarts(cap, cues);
-    for (std::size_t i = 0; i < beeps.size() && i < m_trials.size(); ++i) {
-        m_trials[i].beepFrames = beeps[i].length();
-        m_trials[i].beepHz = beeps[i].hz;
+    const SoundFindings sound = AnalyseCapture(ReadRaw(Path("audio.raw")), cues);
+    for (std::size_t i = 0; i < sound.beeps.size() && i < m_trials.size(); ++i) {
+        m_trials[i].beepFrames = sound.beeps[i].length();
+        m_trials[i].beepHz = sound.beeps[i].hz;
     }
-    const CueRepeats repeats = FindCueRepeats(starts, beeps, cues);
-
     std::vector<Row> rows = TrialRows(m_trials, m_settings);
     for (const std::vector<Row>& more : {BlinkRows(m_blink, blinkTrace, m_settings, m_opt.fps),
-                                         SoundRows(repeats, m_trials, m_settings)})
+                                         SoundRows(sound.repeats, m_trials, m_settings)})
         rows.insert(rows.end(), more.begin(), more.end());
     const BenchSettings& s = m_settings;
     std::printf(
         "\norvi-bench: %zu trials in %d runs, settings %d/%d/%d ms, blink %d/%d ms, "
         "seed %u; %zu beeps and %zu complete cue passes in the capture\n",
         m_trials.size(), m_opt.runs, s.beepDelay, s.beepLength, s.faceDelay, s.blinkWhite,
-        s.blinkRed, m_opt.seed, beeps.size(), repeats.completePasses);
+        s.blinkRed, m_opt.seed, sound.beeps.size(), sound.repeats.completePasses);
     PrintTable(rows, stdout);
-    WriteRawTimes(m_opt.out, m_trials, m_blink, beeps, starts, rows);
+    WriteRawTimes(m_opt.out, m_trials, m_blink, sound.beeps, sound.starts, rows);
 }

@@ -9,6 +9,7 @@
 #include "BenchTrial.h"
 #include "FaceLocator.h"
 #include "ScreenFile.h"
+#include "TraceMatch.h"
 #include "XInput.h"
 
 struct BenchOptions {
@@ -42,6 +43,7 @@ class Bench {
     void RunTrial(int run, int index);
     int Blink(int run);
     void BlinkPhases(int run, int target);
+    BlinkTrace MatchOrviFiles();
     void Analyse();
 
     BenchOptions m_opt;

@@ -159,3 +159,11 @@ CueRepeats FindCueRepeats(const std::vector<CueStart>& starts, const std::vector
     }
     return repeats;
 }
+
+SoundFindings AnalyseCapture(const Frames& cap, const Frames (&cues)[2]) {
+    SoundFindings found;
+    found.beeps = FindBeeps(cap);
+    found.starts = FindCueStarts(cap, cues);
+    found.repeats = FindCueRepeats(found.starts, found.beeps, cues);
+    return found;
+}

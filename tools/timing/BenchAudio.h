@@ -55,3 +55,12 @@ struct CueRepeats {
 
 CueRepeats FindCueRepeats(const std::vector<CueStart>& starts, const std::vector<Beep>& beeps,
                           const Frames (&cues)[2]);
+
+// What the bench takes from its sound capture.
+struct SoundFindings {
+    std::vector<Beep> beeps;
+    std::vector<CueStart> starts;
+    CueRepeats repeats;
+};
+
+SoundFindings AnalyseCapture(const Frames& cap, const Frames (&cues)[2]);

@@ -2,33 +2,11 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
-#include <ctime>
-
 #include "CExperiment.h"
+#include "FolderPlatform.h"
 #include "LineReader.h"
 #include "PosixFileSystem.h"
 #include "RecordLineParser.h"
-
-namespace {
-
-// Only the program's path is asked for while the settings are read; the bench never runs the
-// bookkeeping, so the other services are never reached.
-class FolderPlatform : public ExperimentPlatform {
-  public:
-    explicit FolderPlatform(std::string folder) : m_folder(std::move(folder)) {}
-    std::string programPath() override { return m_folder + "/orvi"; }
-    std::time_t calendarTime() override { return std::time(nullptr); }
-    bool chooseRecordFile(std::string&) override { return false; }
-    bool askYesNo(const std::string&, const std::string&) override { return false; }
-    void showMessage(const std::string&, MessageIcon) override {}
-    [[noreturn]] void exitProcess(int code) override { std::exit(code); }
-
-  private:
-    std::string m_folder;
-};
-
-}  // namespace
 
 std::vector<double> ReadRecordTimes(const std::string& path) {
     std::vector<double> times;
@@ -52,7 +30,7 @@ void MatchRecordTimes(const std::vector<double>& times, int run, std::vector<Tri
 std::optional<BenchSettings> ReadBenchSettings(const std::string& folder) {
     // orvi would write the defaults into a missing file; the bench only reads.
     if (access((folder + "/orvi.ini").c_str(), R_OK) != 0) return std::nullopt;
-    FolderPlatform platform(folder);
+    FolderPlatform platform(folder + "/orvi");
     PosixFileSystem files;
     const CExperiment experiment(platform, files);
     return BenchSettings{experiment.m_nBeepDelay, experiment.m_nBeepLength, experiment.m_nFaceDelay,
