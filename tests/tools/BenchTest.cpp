@@ -81,24 +81,21 @@ std::string Wav(const std::vector<std::pair<std::string, std::string>>& chunks) 
     return "RIFF" + std::string(reinterpret_cast<const char*>(&size), 4) + body;
 }
 
-std::string Fmt(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
-    const std::uint16_t frame = channels * bits / 8;
-    const std::uint32_t bytesPerSecond = rate * frame;
-    std::string f(16, '\0');
-    const std::uint16_t pcm = 1;
-    std::memcpy(&f[0], &pcm, 2);
-    std::memcpy(&f[2], &channels, 2);
-    std::memcpy(&f[4], &rate, 4);
-    std::memcpy(&f[8], &bytesPerSecond, 4);
-    std::memcpy(&f[12], &frame, 2);
-    std::memcpy(&f[14], &bits, 2);
-    return f;
+// A "fmt " chunk of 16-bit PCM.
+std::string Fmt(std::uint16_t channels, std::uint32_t rate) {
+    const std::uint16_t frame = 2 * channels;
+    const struct {
+        std::uint16_t pcm, channels;
+        std::uint32_t rate, bytesPerSecond;
+        std::uint16_t frame, bits;
+    } f = {1, channels, rate, rate * frame, frame, 16};
+    return std::string(reinterpret_cast<const char*>(&f), sizeof f);
 }
 
 TEST(BenchAudio, ReadWavTakesOnlyTheDeviceFormatAndSurvivesBrokenFiles) {
     ScratchFolder dir;
     const std::string pcm("\x01\x00\x02\x00\x03\x00\x04\x00\x05\x00\x06\x00", 12);  // 3 frames
-    const std::string good = Wav({{"fmt ", Fmt(2, kRate, 16)}, {"LIST", "odd"}, {"data", pcm}});
+    const std::string good = Wav({{"fmt ", Fmt(2, kRate)}, {"LIST", "odd"}, {"data", pcm}});
     std::string hugeChunk = good;  // a length that wraps a 32-bit sum back to the same place
     std::memcpy(&hugeChunk[16], "\xf8\xff\xff\xff", 4);
     const struct {
@@ -108,9 +105,9 @@ TEST(BenchAudio, ReadWavTakesOnlyTheDeviceFormatAndSurvivesBrokenFiles) {
     } cases[] = {
         {"good", good, 3},
         {"data cut short", good.substr(0, good.size() - 5), 1},
-        {"mono", Wav({{"fmt ", Fmt(1, kRate, 16)}, {"data", pcm}}), 0},
-        {"44.1 kHz", Wav({{"fmt ", Fmt(2, 44100, 16)}, {"data", pcm}}), 0},
-        {"data before fmt", Wav({{"data", pcm}, {"fmt ", Fmt(2, kRate, 16)}}), 0},
+        {"mono", Wav({{"fmt ", Fmt(1, kRate)}, {"data", pcm}}), 0},
+        {"44.1 kHz", Wav({{"fmt ", Fmt(2, 44100)}, {"data", pcm}}), 0},
+        {"data before fmt", Wav({{"data", pcm}, {"fmt ", Fmt(2, kRate)}}), 0},
         {"fmt cut short", good.substr(0, 28), 0},
         {"huge chunk", hugeChunk, 0},
         {"not RIFF", "RIFX" + good.substr(4), 0},
@@ -159,11 +156,10 @@ TEST(BenchTrace, RecordTimesGoToTheirRunsTrialsInOrderAndSettingsReadAsOrviReads
     for (int i = 0; i < 4; ++i) trials[i].run = i < 2 ? 1 : 2;
     MatchRecordTimes(ReadRecordTimes(record), 2, trials);
     EXPECT_TRUE(std::isnan(trials[0].recordRt) && std::isnan(trials[1].recordRt));
-    EXPECT_EQ(trials[2].recordRt, 512);
-    EXPECT_EQ(trials[3].recordRt, 498);
+    EXPECT_EQ(std::make_pair(trials[2].recordRt, trials[3].recordRt), std::make_pair(512.0, 498.0));
 
     EXPECT_FALSE(ReadBenchSettings(dir.path.string()));
-    dir.write("orvi.ini", "100\t; a\n 120 ms\n130\n150\n200\n1\n");
+    dir.write("orvi.ini", "100\t; a\n120\n130\n150\n200\n1\n");
     const std::optional<BenchSettings> s = ReadBenchSettings(dir.path.string());
     ASSERT_TRUE(s);
     EXPECT_EQ(
