@@ -83,8 +83,8 @@ int CmdClick(int x, int y) {
 long StatusBoxDiff(const ScreenGrab& screen, const QImage& expected) {
     const int w = screen.width, h = screen.height;
     long diff = 0;
-    for (int y = h - FaceRenderer::kStatusBoxHeight; y < h; ++y)
-        for (int x = w - FaceRenderer::kStatusBoxWidth; x < w; ++x) {
+    for (int y = h - FaceRenderer::kStatusBox.height; y < h; ++y)
+        for (int x = w - FaceRenderer::kStatusBox.width; x < w; ++x) {
             const QRgb e = expected.pixel(x, y);
             if (!(screen.at(x, y) == Rgb{static_cast<std::uint8_t>(qRed(e)),
                                          static_cast<std::uint8_t>(qGreen(e)),

@@ -100,6 +100,8 @@ void FaceRenderer::Draw(Canvas& canvas, SceneState& s) {
         Settle(w, h, s);
     }
 
-    canvas.rectangle(w - kStatusBoxWidth, h - kStatusBoxHeight, w, h, kWhite);
-    canvas.text(w - 180, h - 20, StatusText(s.trials, s.pos, s.feedback));
+    const int left = w - kStatusBox.width;
+    const int top = h - kStatusBox.height;
+    canvas.rectangle(left, top, w, h, kWhite);
+    canvas.text(left + kStatusInset, top + kStatusInset, StatusText(s.trials, s.pos, s.feedback));
 }

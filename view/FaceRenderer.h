@@ -25,9 +25,10 @@ class FaceRenderer {
     static constexpr Rgb kRed{255, 0, 0};
     static constexpr Rgb kGrey{200, 200, 200};
     static constexpr int kPenWidth = 5;
-    // The status box fills this much of the view's lower right corner.
-    static constexpr int kStatusBoxWidth = 185;
-    static constexpr int kStatusBoxHeight = 25;
+    // The status box fills this much of the lower right corner; its text starts kStatusInset
+    // pixels inside.
+    static constexpr PixelSize kStatusBox{185, 25};
+    static constexpr int kStatusInset = 5;
 
     // Paints the grey background or the face of s.viewpoint, then the status box.
     static void Draw(Canvas& canvas, SceneState& s);
