@@ -31,9 +31,10 @@ std::string WindowName(xcb_connection_t* c, xcb_window_t window) {
             c, xcb_get_property(c, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
             nullptr);
         const Owned owned(reply, &std::free);
-        if (reply && xcb_get_property_value_length(reply) > 0)
+        if (reply && xcb_get_property_value_length(reply) > 0) {
             return std::string(static_cast<const char*>(xcb_get_property_value(reply)),
                                static_cast<std::size_t>(xcb_get_property_value_length(reply)));
+        }
     }
     char id[32];
     std::snprintf(id, sizeof id, "window 0x%x", window);
@@ -55,12 +56,15 @@ xcb_present_complete_notify_event_t* NextCompletion(xcb_connection_t* c, std::ui
         while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
             const auto* ge = reinterpret_cast<const xcb_ge_generic_event_t*>(event);
             if ((event->response_type & 0x7f) == XCB_GE_GENERIC && ge->extension == opcode &&
-                ge->event_type == XCB_PRESENT_EVENT_COMPLETE_NOTIFY)
+                ge->event_type == XCB_PRESENT_EVENT_COMPLETE_NOTIFY) {
                 return reinterpret_cast<xcb_present_complete_notify_event_t*>(event);
+            }
             std::free(event);
         }
         const double left = untilMs - MonotonicClock::NowMs();
-        if (left <= 0 || xcb_connection_has_error(c)) return nullptr;
+        if (left <= 0 || xcb_connection_has_error(c)) {
+            return nullptr;
+        }
         pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
         poll(&fd, 1, static_cast<int>(std::ceil(left)));
     }

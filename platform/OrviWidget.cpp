@@ -94,15 +94,21 @@ bool WindowTakesRgb32(xcb_connection_t* c, xcb_window_t window, std::uint8_t dep
     const xcb_setup_t* setup = xcb_get_setup(c);
     xcb_get_window_attributes_reply_t* attrs =
         xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
-    if (!attrs) return false;
+    if (!attrs) {
+        return false;
+    }
     const xcb_visualid_t visual = attrs->visual;
     std::free(attrs);
-    for (auto s = xcb_setup_roots_iterator(setup); s.rem; xcb_screen_next(&s))
-        for (auto d = xcb_screen_allowed_depths_iterator(s.data); d.rem; xcb_depth_next(&d))
-            for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v))
-                if (v.data->visual_id == visual)
+    for (auto s = xcb_setup_roots_iterator(setup); s.rem; xcb_screen_next(&s)) {
+        for (auto d = xcb_screen_allowed_depths_iterator(s.data); d.rem; xcb_depth_next(&d)) {
+            for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
+                if (v.data->visual_id == visual) {
                     return v.data->red_mask == 0xff0000u && v.data->green_mask == 0xff00u &&
                            v.data->blue_mask == 0xffu;
+                }
+            }
+        }
+    }
     return false;
 }
 #endif
@@ -119,7 +125,9 @@ class OrviWidget::PressClock : public QAbstractNativeEventFilter {
             static const char kName[] = "XInputExtension";
             xcb_query_extension_reply_t* reply = xcb_query_extension_reply(
                 c, xcb_query_extension(c, sizeof kName - 1, kName), nullptr);
-            if (reply && reply->present) m_xinput = reply->major_opcode;
+            if (reply && reply->present) {
+                m_xinput = reply->major_opcode;
+            }
             std::free(reply);
         }
 #endif
@@ -180,37 +188,49 @@ OrviWidget::OrviWidget(SoundDevice& sound, ExperimentPlatform& platform, FileSys
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(false);
-    for (int id = 1; id <= 3; ++id)
+    for (int id = 1; id <= 3; ++id) {
         m_timers[id] = std::make_unique<PreciseTimer>([this, id] { timerFired(id); }, this);
+    }
     m_pressClock = std::make_unique<PressClock>();
     QCoreApplication::instance()->installNativeEventFilter(m_pressClock.get());
     m_view = std::make_unique<COrviView>(*this, sound, platform, files);
 }
 
 OrviWidget::~OrviWidget() {
-    for (auto& timer : m_timers)
-        if (timer) timer->stop();
+    for (auto& timer : m_timers) {
+        if (timer) {
+            timer->stop();
+        }
+    }
     m_view.reset();
     QCoreApplication::instance()->removeNativeEventFilter(m_pressClock.get());
 }
 
 void OrviWidget::SetTimer(int id, int delayMs) {
-    if (id < 1 || id > 3) return;
+    if (id < 1 || id > 3) {
+        return;
+    }
     withdrawFrame(id);
     m_timers[id]->start(delayMs, InputTimeMs());
 }
 
 void OrviWidget::KillTimer(int id) {
-    if (id < 1 || id > 3) return;
+    if (id < 1 || id > 3) {
+        return;
+    }
     withdrawFrame(id);
     m_timers[id]->stop();
 }
 
 void OrviWidget::withdrawFrame(int id) {
     m_timedFrames[id].active = false;
-    if (m_stagedTimer == id) m_stagedTimer = 0;
+    if (m_stagedTimer == id) {
+        m_stagedTimer = 0;
+    }
     if (const std::uint32_t serial = std::exchange(m_timerSerial[id], 0)) {
-        if (m_present) m_present->withdraw(serial);
+        if (m_present) {
+            m_present->withdraw(serial);
+        }
         m_stimuli.erase(serial);
     }
 }
@@ -274,17 +294,23 @@ void OrviWidget::Invalidate(bool erase) {
     m_erase = m_erase || erase;
     // Drawn from the event loop like a Qt update, but only what changed goes to the window: a
     // blink phase sends two eyes, not the screen.
-    if (m_changesPosted) return;
+    if (m_changesPosted) {
+        return;
+    }
     m_changesPosted = true;
     QMetaObject::invokeMethod(this, &OrviWidget::paintChanges, Qt::QueuedConnection);
 }
 
 void OrviWidget::paintChanges() {
     m_changesPosted = false;
-    if (!isVisible()) return;  // its first paint draws everything
+    if (!isVisible()) {
+        return;  // its first paint draws everything
+    }
     renderIfDirty();
     const QRegion changes = m_canvas->takeChanges();
-    if (changes.isEmpty()) return;
+    if (changes.isEmpty()) {
+        return;
+    }
     if (m_present) {
         return present();
     }
@@ -305,8 +331,12 @@ void OrviWidget::renderIfDirty() {
         m_canvas->resize(w, h);
         m_dirty = true;
     }
-    if (!m_dirty) return;
-    if (m_erase) m_canvas->fillRect(0, 0, w, h, Rgb{255, 255, 255});
+    if (!m_dirty) {
+        return;
+    }
+    if (m_erase) {
+        m_canvas->fillRect(0, 0, w, h, Rgb{255, 255, 255});
+    }
     m_view->DrawScene(*m_canvas);
     m_dirty = false;
     m_erase = false;
@@ -316,18 +346,24 @@ void OrviWidget::paintEvent(QPaintEvent* event) {
     renderIfDirty();
     if (m_present) {
         // Qt's own pixels never reach the screen here: the stimulus window covers them.
-        if (!m_canvas->takeChanges().isEmpty()) present();
+        if (!m_canvas->takeChanges().isEmpty()) {
+            present();
+        }
         return;
     }
     QPainter painter(this);
     QImage& image = m_canvas->image();
     image.setDevicePixelRatio(devicePixelRatioF());
-    if ((QRegion(rect()) - event->region()).isEmpty()) m_canvas->takeChanges();  // all goes now
+    if ((QRegion(rect()) - event->region()).isEmpty()) {
+        m_canvas->takeChanges();  // all goes now
+    }
     if (devicePixelRatioF() != 1.0) {
         painter.drawImage(QPointF(0, 0), image);
         return;
     }
-    for (const QRect& r : event->region()) painter.drawImage(r.topLeft(), image, r);
+    for (const QRect& r : event->region()) {
+        painter.drawImage(r.topLeft(), image, r);
+    }
 }
 
 std::unique_ptr<QImageCanvas> OrviWidget::drawFrame(const SceneState& scene) {
@@ -364,8 +400,11 @@ void OrviWidget::SetFrameTimer(int id, int delayMs, int what, const SceneState& 
 void OrviWidget::scheduleStimulus(int id, int delayMs, int what, const SceneState& scene) {
     // A frame still on its way is the starting point: the delay counts from its onset.
     std::uint32_t before = 0;
-    for (const auto& [serial, frame] : m_stimuli)
-        if (m_present->pending(serial)) before = std::max(before, serial);
+    for (const auto& [serial, frame] : m_stimuli) {
+        if (m_present->pending(serial)) {
+            before = std::max(before, serial);
+        }
+    }
     const double deadlineMs = InputTimeMs() + delayMs;  // before the drawing's time
     std::unique_ptr<QImageCanvas> canvas = drawFrame(scene);
     const QImage& image = canvas->image();
@@ -374,7 +413,9 @@ void OrviWidget::scheduleStimulus(int id, int delayMs, int what, const SceneStat
                                  : m_shownMsc
                                      ? m_present->scheduleAfterBlank(image, m_shownMsc, delayMs)
                                      : m_present->schedule(image, deadlineMs);
-    if (what == FRAME_FACE && !before) m_trace.write("onset_request", deadlineMs);
+    if (what == FRAME_FACE && !before) {
+        m_trace.write("onset_request", deadlineMs);
+    }
     m_stimuli[serial] = {what, id, scene.trials + 1, std::move(canvas)};
     m_timerSerial[id] = serial;
 }
@@ -385,8 +426,12 @@ void OrviWidget::stageFrame(int id, const SceneState& scene) {
     // Only a frame drawn whole can be drawn ahead; eyes drawn over the last frame cannot.
     // Drawing and sending a frame take a few ms: not worth it when the frame is due sooner.
     constexpr double kLeastAheadMs = 20;
-    if (scene.faceMode != FACE_NONE && scene.redrawFace != 1) return;
-    if (due.deadlineMs() - NowMs() < kLeastAheadMs) return;
+    if (scene.faceMode != FACE_NONE && scene.redrawFace != 1) {
+        return;
+    }
+    if (due.deadlineMs() - NowMs() < kLeastAheadMs) {
+        return;
+    }
     m_staged = drawFrame(scene);
     m_stagedTimer = id;
     if (!uploadServerFrame()) {
@@ -454,11 +499,12 @@ void OrviWidget::reportMissed(double onsetMs, int what, int trial, std::uint64_t
 }
 
 void OrviWidget::tellDisplayPath(const std::string& path, bool vblank) {
-    if (!vblank)
+    if (!vblank) {
         std::fprintf(stderr,
                      "orvi: display: %s; frames are shown as soon as they are drawn, without "
                      "vertical-blank timing\n",
                      path.c_str());
+    }
     char line[256];
     std::snprintf(line, sizeof line, "display\t%lld\t%s\t%s\n", std::llround(NowMs() * 1000.0),
                   path.c_str(), vblank ? "vblank" : "no-vblank");
@@ -510,12 +556,16 @@ void OrviWidget::connectPresent() {
 
 void OrviWidget::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (!m_presentTried) openPresent();
+    if (!m_presentTried) {
+        openPresent();
+    }
 }
 
 void OrviWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (m_present) m_present->setGeometry(deviceArea());
+    if (m_present) {
+        m_present->setGeometry(deviceArea());
+    }
 }
 
 QRect OrviWidget::deviceArea() const {
@@ -586,7 +636,9 @@ bool OrviWidget::showServerFrame() {
                   static_cast<std::uint16_t>(m_serverFrame->height));
     RoundTrip(c);
     constexpr std::size_t kShowTimesKept = 7;
-    if (m_showTimesMs.size() == kShowTimesKept) m_showTimesMs.erase(m_showTimesMs.begin());
+    if (m_showTimesMs.size() == kShowTimesKept) {
+        m_showTimesMs.erase(m_showTimesMs.begin());
+    }
     m_showTimesMs.push_back(MonotonicClock::NowMs() - start);
     return true;
 #else
@@ -598,7 +650,9 @@ bool OrviWidget::showServerFrame() {
 // put it on the screen before the onset clock is read.
 void OrviWidget::flushToDisplay() {
 #ifdef ORVI_HAVE_XCB
-    if (xcb_connection_t* connection = XcbConnection()) RoundTrip(connection);
+    if (xcb_connection_t* connection = XcbConnection()) {
+        RoundTrip(connection);
+    }
 #endif
 }
 
@@ -608,11 +662,14 @@ void OrviWidget::ShowMessage(const std::string& text) {
 
 void OrviWidget::SetBlankCursor(bool blank) {
     m_blankCursor = blank;
-    if (m_present) m_present->setBlankCursor(blank);
-    if (blank)
+    if (m_present) {
+        m_present->setBlankCursor(blank);
+    }
+    if (blank) {
         setCursor(Qt::BlankCursor);
-    else
+    } else {
         unsetCursor();
+    }
 }
 
 double OrviWidget::NowMs() { return MonotonicClock::NowMs(); }
@@ -631,9 +688,12 @@ namespace {
 // without one (sent from within the program) goes by its symbol. Returns 1, 2 or 0.
 int practiceKey(const QKeyEvent& event) {
     constexpr quint32 kDigitRowOne = 10, kDigitRowTwo = 11;
-    if (event.modifiers() & Qt::KeypadModifier) return 0;
-    if (const quint32 code = event.nativeScanCode(); code != 0)
+    if (event.modifiers() & Qt::KeypadModifier) {
+        return 0;
+    }
+    if (const quint32 code = event.nativeScanCode(); code != 0) {
         return code == kDigitRowOne ? 1 : code == kDigitRowTwo ? 2 : 0;
+    }
     return event.key() == Qt::Key_1 ? 1 : event.key() == Qt::Key_2 ? 2 : 0;
 }
 
@@ -641,10 +701,16 @@ int practiceKey(const QKeyEvent& event) {
 
 void OrviWidget::keyPressEvent(QKeyEvent* event) {
     const PressScope press(m_pressMs, m_pressClock->take());
-    if (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) return;
+    if (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) {
+        return;
+    }
     if (const int practice = practiceKey(*event); practice != 0) {
-        if (practice == 1) m_view->OnDemoBlink();
-        if (practice == 2) m_view->OnDemoSound();
+        if (practice == 1) {
+            m_view->OnDemoBlink();
+        }
+        if (practice == 2) {
+            m_view->OnDemoSound();
+        }
         return;
     }
     switch (event->key()) {
@@ -659,7 +725,9 @@ void OrviWidget::keyPressEvent(QKeyEvent* event) {
 
 void OrviWidget::mousePressEvent(QMouseEvent* event) {
     const PressScope press(m_pressMs, m_pressClock->take());
-    if (event->button() != Qt::LeftButton) return;
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
     const qreal dpr = devicePixelRatioF();
     const QPointF p = event->position() * dpr;
     m_view->OnLButtonDown(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));

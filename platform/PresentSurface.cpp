@@ -125,8 +125,12 @@ struct PresentSurface::Frame {
 
 std::string PresentSurface::Probe(void* connection) {
     auto* c = static_cast<xcb_connection_t*>(connection);
-    if (HasExtension(c, "XWAYLAND")) return "XWayland";
-    if (!HasExtension(c, "Present")) return "X11 without Present";
+    if (HasExtension(c, "XWAYLAND")) {
+        return "XWayland";
+    }
+    if (!HasExtension(c, "Present")) {
+        return "X11 without Present";
+    }
     return "X11+Present";
 }
 
@@ -137,18 +141,24 @@ double PresentSurface::RandrPeriodUs(void* connection, std::uint32_t root) {
     xcb_randr_get_screen_resources_current_reply_t* res =
         xcb_randr_get_screen_resources_current_reply(
             c, xcb_randr_get_screen_resources_current(c, root), nullptr);
-    if (!res) return 0;
+    if (!res) {
+        return 0;
+    }
     const xcb_randr_crtc_t* crtcs = xcb_randr_get_screen_resources_current_crtcs(res);
     const xcb_randr_mode_info_t* modes = xcb_randr_get_screen_resources_current_modes(res);
     const int nModes = xcb_randr_get_screen_resources_current_modes_length(res);
     for (int i = 0; i < xcb_randr_get_screen_resources_current_crtcs_length(res) && !period; ++i) {
         xcb_randr_get_crtc_info_reply_t* crtc = xcb_randr_get_crtc_info_reply(
             c, xcb_randr_get_crtc_info(c, crtcs[i], res->config_timestamp), nullptr);
-        if (!crtc) continue;
-        for (int m = 0; m < nModes && !period; ++m)
+        if (!crtc) {
+            continue;
+        }
+        for (int m = 0; m < nModes && !period; ++m) {
             if (modes[m].id == crtc->mode && modes[m].dot_clock && modes[m].htotal &&
-                modes[m].vtotal)
+                modes[m].vtotal) {
                 period = 1e6 * modes[m].htotal * modes[m].vtotal / modes[m].dot_clock;
+            }
+        }
         std::free(crtc);
     }
     std::free(res);
@@ -160,7 +170,9 @@ void PresentSurface::AskToBypassCompositor(void* connection, std::uint32_t windo
     static const char kName[] = "_NET_WM_BYPASS_COMPOSITOR";
     xcb_intern_atom_reply_t* atom =
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kName - 1, kName), nullptr);
-    if (!atom) return;
+    if (!atom) {
+        return;
+    }
     const std::uint32_t bypass = 1;
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom->atom, XCB_ATOM_CARDINAL, 32, 1,
                         &bypass);
@@ -171,7 +183,9 @@ void PresentSurface::AskToBypassCompositor(void* connection, std::uint32_t windo
 std::unique_ptr<PresentSurface> PresentSurface::Open(std::uint32_t topLevel, const QRect& area,
                                                      std::string& why) {
     std::unique_ptr<PresentSurface> surface(new PresentSurface());
-    if (!surface->start(topLevel, area, why)) return nullptr;
+    if (!surface->start(topLevel, area, why)) {
+        return nullptr;
+    }
     return surface;
 }
 
@@ -259,9 +273,13 @@ void PresentSurface::listen() {
 }
 
 void PresentSurface::fail(const std::string& why) {
-    if (m_failed) return;
+    if (m_failed) {
+        return;
+    }
     m_failed = true;
-    if (onFailed) onFailed(why);
+    if (onFailed) {
+        onFailed(why);
+    }
 }
 
 // Drops free pixmaps of an old size; reuses a free one; makes one while under the limit.
@@ -306,7 +324,9 @@ std::uint32_t PresentSurface::scheduleAfter(const QImage& image, std::uint32_t a
 
 std::uint32_t PresentSurface::scheduleAfterBlank(const QImage& image, std::uint64_t msc,
                                                  double delayMs) {
-    if (!m_grid.ready()) return schedule(image, MonotonicClock::NowMs() + delayMs);
+    if (!m_grid.ready()) {
+        return schedule(image, MonotonicClock::NowMs() + delayMs);
+    }
     const double delayUs = delayMs * 1000.0;
     return enqueue(image, m_grid.blankUs(msc) + delayUs, 0, delayUs, false, msc);
 }
@@ -319,7 +339,9 @@ std::uint32_t PresentSurface::enqueue(const QImage& image, double deadlineUs, st
                                       double delayUs, bool soon, std::uint64_t baseMsc) {
     auto frame = std::make_unique<Frame>();
     frame->serial = m_nextSerial++;
-    if (m_nextSerial >= kClockSerial) m_nextSerial = 1;
+    if (m_nextSerial >= kClockSerial) {
+        m_nextSerial = 1;
+    }
     frame->pixmap = m_x->pixmaps[static_cast<std::size_t>(upload(image))].id;
     frame->deadlineUs = deadlineUs;
     frame->after = after;
@@ -329,10 +351,11 @@ std::uint32_t PresentSurface::enqueue(const QImage& image, double deadlineUs, st
     frame->image = image;
     const std::uint32_t serial = frame->serial;
     m_frames.push_back(std::move(frame));
-    if (soon)
+    if (soon) {
         send(*m_frames.back(), NowUs());
-    else
+    } else {
         armSend();
+    }
     return serial;
 }
 
@@ -344,7 +367,9 @@ bool PresentSurface::pending(std::uint32_t serial) const {
 void PresentSurface::withdraw(std::uint32_t serial) {
     for (auto it = m_frames.begin(); it != m_frames.end(); ++it) {
         Frame& f = **it;
-        if (f.serial != serial) continue;
+        if (f.serial != serial) {
+            continue;
+        }
         if (!f.sent) {
             if (Connection::Pixmap* p = m_x->pixmap(f.pixmap)) {
                 p->awaitingComplete = p->awaitingIdle = false;
@@ -355,7 +380,9 @@ void PresentSurface::withdraw(std::uint32_t serial) {
         }
         // Sent already: the next frame aims at the same blank, and the server skips this one.
         f.withdrawn = true;
-        if (m_lastTarget == f.target && f.target > 0) m_lastTarget = f.target - 1;
+        if (m_lastTarget == f.target && f.target > 0) {
+            m_lastTarget = f.target - 1;
+        }
         return;
     }
 }
@@ -369,9 +396,10 @@ double PresentSurface::sendLeadUs() const {
 
 std::uint64_t PresentSurface::aim(const Frame& f, double nowUs) const {
     // A frame timed from another lasts whole frames: counted on the counter, not the clock.
-    if (f.baseMsc)
+    if (f.baseMsc) {
         return std::max(f.baseMsc + FrameGrid::framesFor(f.delayUs, m_grid.periodUs()),
                         m_grid.target(0, nowUs, kMarginUs, m_lastTarget));
+    }
     return m_grid.target(f.deadlineUs, nowUs, kMarginUs, m_lastTarget);
 }
 
@@ -471,7 +499,9 @@ std::uint32_t PresentSurface::updateRegion(Frame& frame) {
 // While xcb writes a long request it also reads what the server sends, so events can wait in
 // its queue with nothing left on the socket for the notifier: they are read from the loop.
 void PresentSurface::readQueuedLater() {
-    if (m_readPosted) return;
+    if (m_readPosted) {
+        return;
+    }
     m_readPosted = true;
     QMetaObject::invokeMethod(
         this,

@@ -125,8 +125,9 @@ class Painter : public QPainter {
 // A fixed pixel size keeps the status box the same on every screen resolution and DPI setting.
 QFont StatusFont() {
     QFont font = QGuiApplication::font();
-    if (QFontDatabase::families().contains(QStringLiteral("IPAGothic")))
+    if (QFontDatabase::families().contains(QStringLiteral("IPAGothic"))) {
         font.setFamily(QStringLiteral("IPAGothic"));
+    }
     font.setPixelSize(16);
     return font;
 }
@@ -182,7 +183,9 @@ void QImageCanvas::rectangle(int left, int top, int right, int bottom, Rgb fill)
 void QImageCanvas::polyline(const std::vector<PixelPoint>& points, int penWidth) {
     QPolygon polygon;
     polygon.reserve(static_cast<int>(points.size()));
-    for (const PixelPoint& pt : points) polygon << QPoint(pt.x, pt.y);
+    for (const PixelPoint& pt : points) {
+        polygon << QPoint(pt.x, pt.y);
+    }
     Painter p(m_image);
     p.setPen(BlackPen(penWidth));
     p.drawPolyline(polygon);
@@ -194,8 +197,12 @@ void QImageCanvas::arc(int left, int top, int right, int bottom, PixelPoint star
     const double from = ScreenAngle16(left, top, right, bottom, start);
     double span = ScreenAngle16(left, top, right, bottom, end) - from;
     // Counterclockwise from start to end; equal rays mean the whole ellipse.
-    while (span <= 0) span += 360 * 16;
-    while (span > 360 * 16) span -= 360 * 16;
+    while (span <= 0) {
+        span += 360 * 16;
+    }
+    while (span > 360 * 16) {
+        span -= 360 * 16;
+    }
     Painter p(m_image);
     p.setPen(BlackPen(penWidth));
     p.drawArc(OutlineBox(left, top, right, bottom), static_cast<int>(std::lround(from)),

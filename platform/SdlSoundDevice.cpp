@@ -30,7 +30,9 @@ extern "C" void DiscardAlsaMessage(const char*, int, const char*, int, const cha
 void MuteAlsaDiagnostics() {
     static const bool done = [] {
         void* lib = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
-        if (lib == nullptr) return true;
+        if (lib == nullptr) {
+            return true;
+        }
         using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
         using SetHandler = int (*)(Handler);
         if (auto set = reinterpret_cast<SetHandler>(dlsym(lib, "snd_lib_error_set_handler"))) {
@@ -53,25 +55,33 @@ std::string Lowered(std::string text) {
 bool ConvertToDevice(const SDL_AudioSpec& src, const Uint8* data, Uint32 bytes, int rate,
                      std::vector<std::int16_t>& out) {
     const int frameBytes = static_cast<int>(SDL_AUDIO_BITSIZE(src.format) / 8) * src.channels;
-    if (frameBytes <= 0 || src.freq <= 0) return false;
+    if (frameBytes <= 0 || src.freq <= 0) {
+        return false;
+    }
     const std::uint64_t inFrames = bytes / static_cast<Uint32>(frameBytes);
     const std::uint64_t outFrames =
         (inFrames * static_cast<std::uint64_t>(rate) + static_cast<std::uint64_t>(src.freq) / 2) /
         static_cast<std::uint64_t>(src.freq);
     // A sound without a frame cannot loop (and its empty buffers are null pointers to memcpy).
-    if (outFrames == 0) return false;
+    if (outFrames == 0) {
+        return false;
+    }
 
     SDL_AudioCVT cvt;
     const int needed =
         SDL_BuildAudioCVT(&cvt, src.format, src.channels, src.freq, AUDIO_S16SYS, kChannels, rate);
-    if (needed < 0) return false;
+    if (needed < 0) {
+        return false;
+    }
     cvt.len = static_cast<int>(inFrames) * frameBytes;
     std::vector<Uint8> work(static_cast<std::size_t>(cvt.len) * std::max(cvt.len_mult, 1));
     std::memcpy(work.data(), data, static_cast<std::size_t>(cvt.len));
     cvt.buf = work.data();
     std::size_t convertedBytes = static_cast<std::size_t>(cvt.len);
     if (needed == 1) {
-        if (SDL_ConvertAudio(&cvt) != 0) return false;
+        if (SDL_ConvertAudio(&cvt) != 0) {
+            return false;
+        }
         convertedBytes = static_cast<std::size_t>(cvt.len_cvt);
     }
     const std::size_t frameOut = kChannels * sizeof(std::int16_t);
@@ -94,7 +104,9 @@ SdlSoundDevice::CueFileInfo LoadCue(const std::string& file, int rate,
     using State = SdlSoundDevice::CueFileInfo::State;
     SdlSoundDevice::CueFileInfo info;
     struct stat status;
-    if (stat(file.c_str(), &status) != 0 && errno == ENOENT) return info;  // Missing
+    if (stat(file.c_str(), &status) != 0 && errno == ENOENT) {
+        return info;  // Missing
+    }
     SDL_AudioSpec spec;
     Uint8* data = nullptr;
     Uint32 bytes = 0;
@@ -182,14 +194,20 @@ bool SdlSoundDevice::openDevice() {
 
 SdlSoundDevice::~SdlSoundDevice() {
     // Joins the audio thread, so nothing posts to this object once it is gone.
-    if (m_device != 0) SDL_CloseAudioDevice(m_device);
-    if (m_sdlAudioInit) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (m_device != 0) {
+        SDL_CloseAudioDevice(m_device);
+    }
+    if (m_sdlAudioInit) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
 }
 
 int SdlSoundDevice::sendCommand(const std::string& command) {
     std::istringstream in(command);
     std::vector<std::string> words;
-    for (std::string word; in >> word;) words.push_back(word);
+    for (std::string word; in >> word;) {
+        words.push_back(word);
+    }
     const auto keyword = [&](std::size_t i, const char* expected) {
         return Lowered(words[i]) == expected;
     };
@@ -220,9 +238,13 @@ void SdlSoundDevice::setNotifyHandler(std::function<void(int code)> handler) {
 }
 
 int SdlSoundDevice::openSound(const std::string& file, const std::string& alias) {
-    if (m_device == 0 || m_cues.count(alias) != 0) return -1;
+    if (m_device == 0 || m_cues.count(alias) != 0) {
+        return -1;
+    }
     auto cue = std::make_unique<Cue>();
-    if (LoadCue(file, m_rate, cue->samples).state != CueFileInfo::State::Ok) return -1;
+    if (LoadCue(file, m_rate, cue->samples).state != CueFileInfo::State::Ok) {
+        return -1;
+    }
     cue->frames = cue->samples.size() / kChannels;
     m_cues.emplace(alias, std::move(cue));
     return 0;
@@ -235,7 +257,9 @@ SdlSoundDevice::CueFileInfo SdlSoundDevice::inspectCue(const std::string& file) 
 
 int SdlSoundDevice::playSound(const std::string& alias) {
     const auto it = m_cues.find(alias);
-    if (it == m_cues.end()) return -1;
+    if (it == m_cues.end()) {
+        return -1;
+    }
     const Cue* cue = it->second.get();
     SDL_LockAudioDevice(m_device);
     if (m_delivering && m_generation == m_deliveringToken && m_pass == Pass::Repeating &&
@@ -250,7 +274,9 @@ int SdlSoundDevice::playSound(const std::string& alias) {
 }
 
 void SdlSoundDevice::stopPlayback() {
-    if (m_device == 0) return;
+    if (m_device == 0) {
+        return;
+    }
     SDL_LockAudioDevice(m_device);
     switchCue(nullptr);
     SDL_UnlockAudioDevice(m_device);
@@ -267,19 +293,25 @@ void SdlSoundDevice::switchCue(const Cue* cue) {
 
 void SdlSoundDevice::deliverCompletion(std::uint64_t token) {
     // A play, stop or close since the report was posted makes it stale.
-    if (token != m_generation) return;
+    if (token != m_generation) {
+        return;
+    }
     const std::uint64_t outerToken = m_deliveringToken;
     const bool outerDelivering = m_delivering;
     const bool outerAdopted = m_adopted;
     m_deliveringToken = token;
     m_delivering = true;
     m_adopted = false;
-    if (m_handler) m_handler(kNotifySuccessful);
+    if (m_handler) {
+        m_handler(kNotifySuccessful);
+    }
     const bool adopted = m_adopted;
     m_deliveringToken = outerToken;
     m_delivering = outerDelivering;
     m_adopted = outerAdopted;
-    if (adopted) return;
+    if (adopted) {
+        return;
+    }
 
     SDL_LockAudioDevice(m_device);
     if (m_generation == token && m_pass == Pass::Repeating) {
@@ -291,7 +323,9 @@ void SdlSoundDevice::deliverCompletion(std::uint64_t token) {
 }
 
 void SdlSoundDevice::beep(int frequencyHz, int lengthMs) {
-    if (lengthMs <= 0) return;
+    if (lengthMs <= 0) {
+        return;
+    }
     // The beep's end paces the face delay, so it is kept on the clock, not on the audio
     // callbacks: those take the tone in whole buffers, a buffer early or late and faster or
     // slower than the clock. The tone itself is rendered to the exact sample count.
@@ -338,7 +372,9 @@ void SdlSoundDevice::render(std::int16_t* out, int frames) {
                     out + done * kChannels);
         done += n;
         m_cuePos += n;
-        if (m_cuePos < m_cue->frames) break;
+        if (m_cuePos < m_cue->frames) {
+            break;
+        }
         m_cuePos = 0;
         if (m_pass == Pass::Armed) {
             const std::uint64_t token = m_generation;
