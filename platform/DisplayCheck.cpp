@@ -171,6 +171,19 @@ Tally PresentFrames(xcb_connection_t* c, xcb_window_t window, const GreyFrames& 
     return tally;
 }
 
+// The sample SD; 0 for a single value.
+void MeanAndSd(const std::vector<double>& values, double& mean, double& sd) {
+    double sum = 0, sq = 0;
+    for (double v : values) {
+        sum += v;
+    }
+    mean = sum / static_cast<double>(values.size());
+    for (double v : values) {
+        sq += (v - mean) * (v - mean);
+    }
+    sd = values.size() > 1 ? std::sqrt(sq / static_cast<double>(values.size() - 1)) : 0;
+}
+
 void Summarise(const Tally& tally, DisplayReport& report) {
     if (tally.flip) {
         report.modes.push_back("flip");
@@ -181,18 +194,8 @@ void Summarise(const Tally& tally, DisplayReport& report) {
     if (tally.skip) {
         report.modes.push_back("skip");
     }
-    const std::vector<double>& periods = tally.periods;
-    if (!periods.empty()) {
-        double sum = 0, sq = 0;
-        for (double p : periods) {
-            sum += p;
-        }
-        report.meanPeriodMs = sum / static_cast<double>(periods.size());
-        for (double p : periods) {
-            sq += (p - report.meanPeriodMs) * (p - report.meanPeriodMs);
-        }
-        report.sdPeriodMs =
-            periods.size() > 1 ? std::sqrt(sq / static_cast<double>(periods.size() - 1)) : 0;
+    if (!tally.periods.empty()) {
+        MeanAndSd(tally.periods, report.meanPeriodMs, report.sdPeriodMs);
     }
     if (!tally.clockOk) {
         report.notes.push_back(
@@ -235,6 +238,15 @@ void FindCompositor(xcb_connection_t* c, int screenNumber, DisplayReport& report
     std::free(owner);
 }
 
+// The screen of that number; the last one where there are fewer.
+const xcb_screen_t* ScreenAt(xcb_connection_t* c, int screenNumber) {
+    auto roots = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; i < screenNumber && roots.rem > 1; ++i) {
+        xcb_screen_next(&roots);
+    }
+    return roots.data;
+}
+
 // What the measurement means for orvi's timing.
 void AddWarnings(DisplayReport& report) {
     if (report.path == "XWayland") {
@@ -271,11 +283,7 @@ DisplayReport CheckDisplay(int frames) {
         return report;
     }
     report.path = PresentSurface::Probe(c);
-    auto roots = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; i < screenNumber && roots.rem > 1; ++i) {
-        xcb_screen_next(&roots);
-    }
-    const xcb_screen_t* screen = roots.data;
+    const xcb_screen_t* screen = ScreenAt(c, screenNumber);
     report.width = screen->width_in_pixels;
     report.height = screen->height_in_pixels;
     if (const double period = PresentSurface::RandrPeriodUs(c, screen->root); period > 0) {

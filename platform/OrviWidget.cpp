@@ -75,6 +75,16 @@ class PressScope {
 
 const char* const kFrameNames[] = {"face", "blank", "red", "white"};
 
+void TracePresent(TimingTrace& trace, double onsetMs, int what, std::uint64_t target,
+                  std::uint64_t msc, const char* mode) {
+    char line[160];
+    std::snprintf(line, sizeof line, "present\t%lld\t%s\t%llu\t%llu\t%s\n",
+                  std::llround(onsetMs * 1000.0), kFrameNames[what],
+                  static_cast<unsigned long long>(target), static_cast<unsigned long long>(msc),
+                  mode);
+    trace.writeLine(line);
+}
+
 #ifdef ORVI_HAVE_XCB
 xcb_connection_t* XcbConnection() {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
@@ -472,12 +482,7 @@ void OrviWidget::frameShown(std::uint32_t serial, double onsetMs, std::uint64_t 
         m_shownMsc = 0;
     }
     if (m_trace.enabled()) {
-        char line[160];
-        std::snprintf(line, sizeof line, "present\t%lld\t%s\t%llu\t%llu\t%s\n",
-                      std::llround(onsetMs * 1000.0), kFrameNames[what],
-                      static_cast<unsigned long long>(target), static_cast<unsigned long long>(msc),
-                      mode);
-        m_trace.writeLine(line);
+        TracePresent(m_trace, onsetMs, what, target, msc, mode);
     }
     if (missed) {
         reportMissed(onsetMs, what, trial, target, msc, mode);

@@ -59,6 +59,19 @@ bool HasExtension(xcb_connection_t* c, const char* name) {
     return present;
 }
 
+// No background (an expose keeps what was there) and no input (presses go to Qt's window).
+xcb_window_t CreateStimulusWindow(xcb_connection_t* c, xcb_window_t parent, const QRect& area) {
+    const xcb_window_t window = xcb_generate_id(c);
+    const std::uint32_t values[] = {XCB_BACK_PIXMAP_NONE, XCB_EVENT_MASK_EXPOSURE};
+    xcb_create_window(
+        c, XCB_COPY_FROM_PARENT, window, parent, static_cast<std::int16_t>(area.x()),
+        static_cast<std::int16_t>(area.y()), static_cast<std::uint16_t>(std::max(1, area.width())),
+        static_cast<std::uint16_t>(std::max(1, area.height())), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+        XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values);
+    xcb_map_window(c, window);
+    return window;
+}
+
 // XFixes regions can name the part of a frame that changed.
 bool HasRegions(xcb_connection_t* c) {
     const auto* xfixes = xcb_get_extension_data(c, &xcb_xfixes_id);
@@ -69,6 +82,16 @@ bool HasRegions(xcb_connection_t* c) {
     const bool regions = version && version->major_version >= 2;
     std::free(version);
     return regions;
+}
+
+// The period of that mode; 0 where its dot clock is unknown.
+double ModePeriodUs(const xcb_randr_mode_info_t* modes, int count, xcb_randr_mode_t id) {
+    for (int m = 0; m < count; ++m) {
+        if (modes[m].id == id && modes[m].dot_clock && modes[m].htotal && modes[m].vtotal) {
+            return 1e6 * modes[m].htotal * modes[m].vtotal / modes[m].dot_clock;
+        }
+    }
+    return 0;
 }
 
 }  // namespace
@@ -150,14 +173,8 @@ double PresentSurface::RandrPeriodUs(void* connection, std::uint32_t root) {
     for (int i = 0; i < xcb_randr_get_screen_resources_current_crtcs_length(res) && !period; ++i) {
         xcb_randr_get_crtc_info_reply_t* crtc = xcb_randr_get_crtc_info_reply(
             c, xcb_randr_get_crtc_info(c, crtcs[i], res->config_timestamp), nullptr);
-        if (!crtc) {
-            continue;
-        }
-        for (int m = 0; m < nModes && !period; ++m) {
-            if (modes[m].id == crtc->mode && modes[m].dot_clock && modes[m].htotal &&
-                modes[m].vtotal) {
-                period = 1e6 * modes[m].htotal * modes[m].vtotal / modes[m].dot_clock;
-            }
+        if (crtc) {
+            period = ModePeriodUs(modes, nModes, crtc->mode);
         }
         std::free(crtc);
     }
@@ -227,15 +244,7 @@ bool PresentSurface::start(std::uint32_t topLevel, const QRect& area, std::strin
 std::uint32_t PresentSurface::openWindow(std::uint32_t topLevel, const QRect& area,
                                          std::string& why) {
     xcb_connection_t* c = m_x->c;
-    // No background (an expose keeps what was there) and no input (presses go to Qt's window).
-    m_x->window = xcb_generate_id(c);
-    const std::uint32_t values[] = {XCB_BACK_PIXMAP_NONE, XCB_EVENT_MASK_EXPOSURE};
-    xcb_create_window(
-        c, XCB_COPY_FROM_PARENT, m_x->window, topLevel, static_cast<std::int16_t>(area.x()),
-        static_cast<std::int16_t>(area.y()), static_cast<std::uint16_t>(std::max(1, area.width())),
-        static_cast<std::uint16_t>(std::max(1, area.height())), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-        XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values);
-    xcb_map_window(c, m_x->window);
+    m_x->window = CreateStimulusWindow(c, topLevel, area);
     xcb_get_geometry_reply_t* geometry =
         xcb_get_geometry_reply(c, xcb_get_geometry(c, m_x->window), nullptr);
     if (!geometry) {

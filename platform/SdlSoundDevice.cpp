@@ -49,6 +49,30 @@ std::string Lowered(std::string text) {
     return text;
 }
 
+// The first `bytes` of data in the device's format and rate, in `work`, which holds
+// convertedBytes of them.
+bool ConvertWhole(const SDL_AudioSpec& src, const Uint8* data, int bytes, int rate,
+                  std::vector<Uint8>& work, std::size_t& convertedBytes) {
+    SDL_AudioCVT cvt;
+    const int needed =
+        SDL_BuildAudioCVT(&cvt, src.format, src.channels, src.freq, AUDIO_S16SYS, kChannels, rate);
+    if (needed < 0) {
+        return false;
+    }
+    cvt.len = bytes;
+    work.resize(static_cast<std::size_t>(cvt.len) * std::max(cvt.len_mult, 1));
+    std::memcpy(work.data(), data, static_cast<std::size_t>(cvt.len));
+    cvt.buf = work.data();
+    convertedBytes = static_cast<std::size_t>(cvt.len);
+    if (needed == 1) {
+        if (SDL_ConvertAudio(&cvt) != 0) {
+            return false;
+        }
+        convertedBytes = static_cast<std::size_t>(cvt.len_cvt);
+    }
+    return true;
+}
+
 // SDL_AudioStream loses the tail of a resampled sound, so convert in one piece with
 // SDL_AudioCVT and then fix the length to the exact rate ratio (SDL floors it, which can be a
 // frame short).
@@ -67,22 +91,11 @@ bool ConvertToDevice(const SDL_AudioSpec& src, const Uint8* data, Uint32 bytes, 
         return false;
     }
 
-    SDL_AudioCVT cvt;
-    const int needed =
-        SDL_BuildAudioCVT(&cvt, src.format, src.channels, src.freq, AUDIO_S16SYS, kChannels, rate);
-    if (needed < 0) {
+    std::vector<Uint8> work;
+    std::size_t convertedBytes = 0;
+    if (!ConvertWhole(src, data, static_cast<int>(inFrames) * frameBytes, rate, work,
+                      convertedBytes)) {
         return false;
-    }
-    cvt.len = static_cast<int>(inFrames) * frameBytes;
-    std::vector<Uint8> work(static_cast<std::size_t>(cvt.len) * std::max(cvt.len_mult, 1));
-    std::memcpy(work.data(), data, static_cast<std::size_t>(cvt.len));
-    cvt.buf = work.data();
-    std::size_t convertedBytes = static_cast<std::size_t>(cvt.len);
-    if (needed == 1) {
-        if (SDL_ConvertAudio(&cvt) != 0) {
-            return false;
-        }
-        convertedBytes = static_cast<std::size_t>(cvt.len_cvt);
     }
     const std::size_t frameOut = kChannels * sizeof(std::int16_t);
     const std::size_t keep = std::min<std::size_t>(convertedBytes / frameOut, outFrames);
@@ -96,6 +109,18 @@ std::string FormatName(SDL_AudioFormat format) {
            (SDL_AUDIO_ISFLOAT(format)    ? "float"
             : SDL_AUDIO_ISSIGNED(format) ? "signed"
                                          : "unsigned");
+}
+
+void Judge(SdlSoundDevice::CueFileInfo& info, bool converted) {
+    using State = SdlSoundDevice::CueFileInfo::State;
+    if (info.frames == 0) {
+        info.state = State::Empty;
+    } else if (!converted) {
+        info.state = State::Undecodable;
+        info.detail = "cannot be converted to the output format";
+    } else {
+        info.state = State::Ok;
+    }
 }
 
 // The one loader of sound files: "open" keeps its samples, the cue check only its verdict.
@@ -123,14 +148,7 @@ SdlSoundDevice::CueFileInfo LoadCue(const std::string& file, int rate,
     // An empty sound would end again at once, in a loop inside one callback.
     const bool converted = info.frames > 0 && ConvertToDevice(spec, data, bytes, rate, samples);
     SDL_FreeWAV(data);
-    if (info.frames == 0) {
-        info.state = State::Empty;
-    } else if (!converted || samples.empty()) {
-        info.state = State::Undecodable;
-        info.detail = "cannot be converted to the output format";
-    } else {
-        info.state = State::Ok;
-    }
+    Judge(info, converted && !samples.empty());
     return info;
 }
 
@@ -296,6 +314,21 @@ void SdlSoundDevice::deliverCompletion(std::uint64_t token) {
     if (token != m_generation) {
         return;
     }
+    if (handOver(token)) {
+        return;
+    }
+    SDL_LockAudioDevice(m_device);
+    if (m_generation == token && m_pass == Pass::Repeating) {
+        m_cue = nullptr;
+        m_cuePos = 0;
+        m_pass = Pass::Idle;
+    }
+    SDL_UnlockAudioDevice(m_device);
+}
+
+// Tells the handler; true when it adopted the repeat. A report handed over while the handler
+// runs (its event loop may) gets its own state and gives the outer one back.
+bool SdlSoundDevice::handOver(std::uint64_t token) {
     const std::uint64_t outerToken = m_deliveringToken;
     const bool outerDelivering = m_delivering;
     const bool outerAdopted = m_adopted;
@@ -309,17 +342,7 @@ void SdlSoundDevice::deliverCompletion(std::uint64_t token) {
     m_deliveringToken = outerToken;
     m_delivering = outerDelivering;
     m_adopted = outerAdopted;
-    if (adopted) {
-        return;
-    }
-
-    SDL_LockAudioDevice(m_device);
-    if (m_generation == token && m_pass == Pass::Repeating) {
-        m_cue = nullptr;
-        m_cuePos = 0;
-        m_pass = Pass::Idle;
-    }
-    SDL_UnlockAudioDevice(m_device);
+    return adopted;
 }
 
 void SdlSoundDevice::beep(int frequencyHz, int lengthMs) {

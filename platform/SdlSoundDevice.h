@@ -88,6 +88,7 @@ class SdlSoundDevice : public QObject, public SoundDevice {
     void render(std::int16_t* out, int frames);
     void mixBeep(std::int16_t* out, int frames);
     void deliverCompletion(std::uint64_t token);
+    bool handOver(std::uint64_t token);
     int openSound(const std::string& file, const std::string& alias);
     int playSound(const std::string& alias);
     void stopPlayback();
