@@ -1,0 +1,16 @@
+#pragma once
+
+#include <vector>
+
+#include "ReportTables.h"
+#include "SlopeTest.h"
+#include "WithinSubjectInterval.h"
+
+// The figures over two or more participants.
+struct GroupReport {
+    GroupTable cells{};
+    WithinSubjectTable within{};
+    std::vector<SlopeTest> slopeTests;  // eye1, eye2, both
+};
+
+GroupReport ReportGroup(const std::vector<ParticipantReport>& participants);
