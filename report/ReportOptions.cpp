@@ -126,15 +126,6 @@ bool ParsePlotFormats(const std::string& text, std::vector<PlotFormat>& formats)
     return true;
 }
 
-// The value of an option that must not be empty.
-std::string StoreNonEmpty(const std::string& value, std::string& field, const char* problem) {
-    if (value.empty()) {
-        return problem;
-    }
-    field = value;
-    return std::string();
-}
-
 std::string StorePlotPrefix(const std::string& value, ReportOptions& options) {
     if (value.empty() || value.find('/') != std::string::npos) {
         return "plot prefix '" + value + "' must be a non-empty name without '/'";
@@ -184,37 +175,28 @@ std::string StoreParticipant(const std::string& value, ReportOptions& options) {
     return problem;
 }
 
-// An option that takes a value, "--name value" or "--name=value".
+// An option that takes a value, "--name value" or "--name=value": a path or name that must not
+// be empty, or a value that `store` checks.
 struct ValuedOption {
     const char* shortName;  // "" when there is none
     const char* longName;
+    std::string ReportOptions::*text;
+    const char* emptyProblem;  // the usage error for an empty text
     // Stores the value in the options; returns the usage error, or empty.
     std::string (*store)(const std::string& value, ReportOptions& options);
 };
 
 const ValuedOption kValuedOptions[] = {
-    {"-o", "--output-dir",
-     [](const std::string& value, ReportOptions& options) {
-         return StoreNonEmpty(value, options.outputDir, "empty output folder");
-     }},
-    {"", "--csv",
-     [](const std::string& value, ReportOptions& options) {
-         return StoreNonEmpty(value, options.csvPath, "empty CSV file name");
-     }},
-    {"", "--plot-prefix", StorePlotPrefix},
-    {"", "--size", StoreSize},
-    {"", "--format", StoreFormats},
-    {"", "--min-rt", StoreMinRt},
-    {"", "--sd-cut", StoreSdCut},
-    {"", "--trials",
-     [](const std::string& value, ReportOptions& options) {
-         return StoreNonEmpty(value, options.trialsPath, "empty --trials path");
-     }},
-    {"", "--bids",
-     [](const std::string& value, ReportOptions& options) {
-         return StoreNonEmpty(value, options.bidsDir, "empty --bids path");
-     }},
-    {"", "--participant", StoreParticipant},
+    {"-o", "--output-dir", &ReportOptions::outputDir, "empty output folder", nullptr},
+    {"", "--csv", &ReportOptions::csvPath, "empty CSV file name", nullptr},
+    {"", "--plot-prefix", nullptr, nullptr, StorePlotPrefix},
+    {"", "--size", nullptr, nullptr, StoreSize},
+    {"", "--format", nullptr, nullptr, StoreFormats},
+    {"", "--min-rt", nullptr, nullptr, StoreMinRt},
+    {"", "--sd-cut", nullptr, nullptr, StoreSdCut},
+    {"", "--trials", &ReportOptions::trialsPath, "empty --trials path", nullptr},
+    {"", "--bids", &ReportOptions::bidsDir, "empty --bids path", nullptr},
+    {"", "--participant", nullptr, nullptr, StoreParticipant},
 };
 
 const ValuedOption* FindValuedOption(const std::string& name) {
@@ -224,6 +206,18 @@ const ValuedOption* FindValuedOption(const std::string& name) {
         }
     }
     return nullptr;
+}
+
+std::string StoreValue(const ValuedOption& option, const std::string& value,
+                       ReportOptions& options) {
+    if (option.store != nullptr) {
+        return option.store(value, options);
+    }
+    if (value.empty()) {
+        return option.emptyProblem;
+    }
+    options.*option.text = value;
+    return std::string();
 }
 
 // Takes the option at args[i] with its value, moving i on when the value is the next argument.
@@ -241,7 +235,7 @@ std::string TakeValuedOption(const std::vector<std::string>& args, std::size_t& 
     if (!joined && i + 1 >= args.size()) {
         return "option '" + name + "' needs a value";
     }
-    return option->store(joined ? arg.substr(eq + 1) : args[++i], options);
+    return StoreValue(*option, joined ? arg.substr(eq + 1) : args[++i], options);
 }
 
 }  // namespace
