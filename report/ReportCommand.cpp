@@ -151,7 +151,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     options.files = DistinctInputs(options.files, err);
     const ParticipantLabels labels = LabelParticipants(options.files, options.participant);
-    const OutputFiles outputFiles(options.files);
+    const OutputFiles outputFiles(options.files, files);
     const std::string problem = OutputProblem(options, labels, ReportPaths(options), outputFiles);
     if (!problem.empty()) {
         PrintUsageError(err, problem);
