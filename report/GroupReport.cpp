@@ -16,7 +16,10 @@ std::vector<double> SlopesOf(const std::vector<ParticipantReport>& participants,
 
 }  // namespace
 
-GroupReport ReportGroup(const std::vector<ParticipantReport>& participants) {
+std::optional<GroupReport> ReportGroup(const std::vector<ParticipantReport>& participants) {
+    if (participants.size() < 2) {
+        return std::nullopt;
+    }
     std::vector<CellTable> tables;
     for (const ParticipantReport& p : participants) {
         tables.push_back(p.cells);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "ReportTables.h"
@@ -13,4 +14,5 @@ struct GroupReport {
     std::vector<SlopeTest> slopeTests;  // eye1, eye2, both
 };
 
-GroupReport ReportGroup(const std::vector<ParticipantReport>& participants);
+// None with fewer than two participants.
+std::optional<GroupReport> ReportGroup(const std::vector<ParticipantReport>& participants);

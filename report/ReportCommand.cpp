@@ -120,15 +120,8 @@ void WritePlots(const ReportOptions& options, const ReportPaths& paths, const Po
     }
 }
 
-// False when an output could not be written.
-bool WriteOutputs(const ReportOptions& options, const PooledFiles& pooled,
-                  const std::optional<GroupReport>& group, const OutputFiles& outputFiles,
-                  std::ostream& out, std::ostream& err) {
-    ReportWriter writer(outputFiles, err);
-    if (!writer.MakeFolder(options.outputDir)) {
-        return false;
-    }
-    const ReportPaths paths(options);
+void WriteOutputs(const ReportOptions& options, const ReportPaths& paths, const PooledFiles& pooled,
+                  const std::optional<GroupReport>& group, ReportWriter& writer) {
     WriteTables(options, paths, pooled, group, writer);
     if (!options.bidsDir.empty()) {
         writer.WriteBids(options.bidsDir, BidsDataset(pooled.tables, ORVI_REPORT_VERSION));
@@ -136,8 +129,6 @@ bool WriteOutputs(const ReportOptions& options, const PooledFiles& pooled,
     if (options.plots) {
         WritePlots(options, paths, pooled, group, writer);
     }
-    writer.PrintWritten(out, paths.PlotPattern());
-    return writer.Complete();
 }
 
 }  // namespace
@@ -151,8 +142,9 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     options.files = DistinctInputs(options.files, err);
     const ParticipantLabels labels = LabelParticipants(options.files, options.participant);
+    const ReportPaths paths(options);
     const OutputFiles outputFiles(options.files, files);
-    const std::string problem = OutputProblem(options, labels, ReportPaths(options), outputFiles);
+    const std::string problem = OutputProblem(options, labels, paths, outputFiles);
     if (!problem.empty()) {
         PrintUsageError(err, problem);
         return kExitUsage;
@@ -160,15 +152,16 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
 
     const ReadFiles read = ReadInputFiles(options, labels, files, err);
     const PooledFiles pooled = PoolFiles(read, options.trimming);
-    std::optional<GroupReport> group;
-    if (pooled.participants.size() >= 2) {
-        group = ReportGroup(pooled.participants);
-    }
+    const std::optional<GroupReport> group = ReportGroup(pooled.participants);
     PrintSummary(out, options, labels, read, pooled, group);
     if (pooled.participants.empty()) {
-        out << "\nNothing usable was read: no tables or plots written.\n";
         return kExitInputProblem;
     }
-    const bool written = WriteOutputs(options, pooled, group, outputFiles, out, err);
-    return read.complete && written ? kExitOk : kExitInputProblem;
+    ReportWriter writer(outputFiles, err);
+    if (!writer.MakeFolder(options.outputDir)) {
+        return kExitInputProblem;
+    }
+    WriteOutputs(options, paths, pooled, group, writer);
+    writer.PrintWritten(out, paths.PlotPattern());
+    return read.complete && writer.Complete() ? kExitOk : kExitInputProblem;
 }

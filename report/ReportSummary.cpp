@@ -160,4 +160,7 @@ void PrintSummary(std::ostream& out, const ReportOptions& options, const Partici
     if (!read.withoutData.empty()) {
         PrintWithoutData(out, read.withoutData);
     }
+    if (pooled.participants.empty()) {
+        out << "\nNothing usable was read: no tables or plots written.\n";
+    }
 }
