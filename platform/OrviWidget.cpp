@@ -345,7 +345,7 @@ void OrviWidget::renderIfDirty() {
         return;
     }
     if (m_erase) {
-        m_canvas->fillRect(0, 0, w, h, Rgb{255, 255, 255});
+        m_canvas->fillRect(0, 0, w, h, FaceRenderer::kWhite);
     }
     m_view->DrawScene(*m_canvas);
     m_dirty = false;
@@ -691,7 +691,7 @@ namespace {
 // on them: on AZERTY the unshifted '&' and 'é' keys. Their X keycodes (evdev's KEY_1 and KEY_2
 // plus 8) are what Qt's X11 and Wayland platforms give as the native scan code. An event
 // without one (sent from within the program) goes by its symbol. Returns 1, 2 or 0.
-int practiceKey(const QKeyEvent& event) {
+int PracticeKey(const QKeyEvent& event) {
     constexpr quint32 kDigitRowOne = 10, kDigitRowTwo = 11;
     if (event.modifiers() & Qt::KeypadModifier) {
         return 0;
@@ -709,7 +709,7 @@ void OrviWidget::keyPressEvent(QKeyEvent* event) {
     if (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) {
         return;
     }
-    if (const int practice = practiceKey(*event); practice != 0) {
+    if (const int practice = PracticeKey(*event); practice != 0) {
         if (practice == 1) {
             m_view->OnDemoBlink();
         }

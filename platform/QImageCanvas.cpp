@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "FaceRenderer.h"
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -138,7 +140,7 @@ QImageCanvas::QImageCanvas(int width, int height) { resize(width, height); }
 
 void QImageCanvas::resize(int width, int height) {
     m_image = QImage(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
-    m_image.fill(QColor(200, 200, 200));
+    m_image.fill(ToQColor(FaceRenderer::kGrey));
     m_changes = QRegion(m_image.rect());
 }
 
