@@ -290,7 +290,7 @@ void OrviWidget::paintOver(const SceneState& scene) {
     repaintChanges(m_canvas->takeChanges());
 }
 
-// Scaled, a change's edges land between device pixels: the whole window goes.
+// Changes are in device pixels, repaint() takes the widget's own: scaled, the whole window goes.
 void OrviWidget::repaintChanges(const QRegion& changes) {
     if (devicePixelRatioF() == 1.0) {
         repaint(changes);
