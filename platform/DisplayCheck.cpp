@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "FaceRenderer.h"
 #include "MonotonicClock.h"
 #include "PresentSurface.h"
 
@@ -91,7 +92,8 @@ class GreyFrames {
   public:
     GreyFrames(xcb_connection_t* c, const xcb_screen_t* screen, xcb_window_t window)
         : m_c(c), m_gc(xcb_generate_id(c)) {
-        const std::uint32_t grey = 0xc8c8c8;
+        constexpr Rgb kGrey = FaceRenderer::kGrey;
+        const std::uint32_t grey = kGrey.r << 16 | kGrey.g << 8 | kGrey.b;
         xcb_create_gc(c, m_gc, window, XCB_GC_FOREGROUND, &grey);
         const xcb_rectangle_t all{0, 0, screen->width_in_pixels, screen->height_in_pixels};
         for (xcb_pixmap_t& p : m_pixmaps) {

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "COrviView.h"
+#include "FaceRenderer.h"
 #include "MonotonicClock.h"
 #include "PresentSurface.h"
 #include "PressListener.h"
