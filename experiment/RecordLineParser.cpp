@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr std::string_view kParameterPrefix = "# param: ";
-
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }

@@ -36,7 +36,7 @@ COrviView::COrviView(ViewHost& host, SoundDevice& sound, ExperimentPlatform& pla
     m_sound.setNotifyHandler([this](int code) { OnMciNotify(code); });
     OpenCues();
     m_experiment.StartRun();
-    m_nState = m_experiment.m_nPos < CExperiment::kItemCount ? STATE_IDLE : STATE_FINISHED;
+    m_nState = IdleOrFinished();
     OnSetCursor();
 }
 
@@ -61,7 +61,7 @@ void COrviView::OnTrialStart() {
         m_bRedrawFace = 1;
         m_host.Invalidate(true);
         m_nFeedback = FEEDBACK_NONE;
-        m_nState = m_experiment.m_nPos < CExperiment::kItemCount ? STATE_IDLE : STATE_FINISHED;
+        m_nState = IdleOrFinished();
         m_nCancelDepth = 0;
         OnSetCursor();
     } else {
@@ -74,7 +74,7 @@ void COrviView::OnTrialCancel() {
     m_experiment.CancelTrial(m_nCancelDepth);
     ++m_nCancelDepth;
     // A run whose last schedule position is still done cannot take another trial.
-    m_nState = m_experiment.m_nPos < CExperiment::kItemCount ? STATE_IDLE : STATE_FINISHED;
+    m_nState = IdleOrFinished();
     m_host.Invalidate(false);
 }
 
@@ -125,7 +125,9 @@ void COrviView::Advance(int id, double shownMs) {
     const int redMode = m_nTargetEye != 0 ? FACE_EYE1_RED : FACE_EYE0_RED;
     switch (id) {
         case TIMER_RED_END:
-            if (m_nState != STATE_BLINK_DEMO) return UnexpectedTimer(id);
+            if (m_nState != STATE_BLINK_DEMO) {
+                return UnexpectedTimer(id);
+            }
             m_nFaceMode = FACE_PLAIN;
             TakeDrawn(Scene());
             m_host.Trace("white", shownMs);
@@ -133,7 +135,9 @@ void COrviView::Advance(int id, double shownMs) {
                                  FRAME_RED, SceneWith(redMode));
             return;
         case TIMER_WHITE_END:
-            if (m_nState != STATE_BLINK_DEMO) return UnexpectedTimer(id);
+            if (m_nState != STATE_BLINK_DEMO) {
+                return UnexpectedTimer(id);
+            }
             m_nFaceMode = redMode;
             TakeDrawn(Scene());
             m_host.Trace("red", shownMs);
@@ -142,31 +146,37 @@ void COrviView::Advance(int id, double shownMs) {
             return;
         case TIMER_TRIAL:
             if (m_nState == STATE_WAIT_BEEP) {
-                m_host.Trace("beep_start", m_host.NowMs());
-                m_sound.beep(kBeepFrequencyHz, NonNegative(m_experiment.m_nBeepLength));
-                m_host.Trace("beep_end", m_host.NowMs());
-                m_nState = STATE_WAIT_FACE;
-                // Handed now, the face can be drawn during the face delay and only has to be
-                // shown at the onset.
-                SceneState onset = SceneWith(FACE_PLAIN);
-                onset.redrawFace = 1;
-                m_host.SetFrameTimer(TIMER_TRIAL, NonNegative(m_experiment.m_nFaceDelay),
-                                     FRAME_FACE, onset);
-            } else if (m_nState == STATE_WAIT_FACE) {
-                m_nFaceMode = FACE_PLAIN;
-                m_bRedrawFace = 1;
-                TakeDrawn(Scene());
-                PlayCue(m_nTargetEye);
-                m_nState = STATE_WAIT_RESPONSE;
-                // The reaction time counts from the moment the face reached the display.
-                m_clkOnset = shownMs;
-                m_host.Trace("onset", m_clkOnset);
-            } else {
-                UnexpectedTimer(id);
+                return BeepThenAwaitFace();
             }
-            return;
+            if (m_nState == STATE_WAIT_FACE) {
+                return FaceOnset(shownMs);
+            }
+            return UnexpectedTimer(id);
         default: return;
     }
+}
+
+void COrviView::BeepThenAwaitFace() {
+    m_host.Trace("beep_start", m_host.NowMs());
+    m_sound.beep(kBeepFrequencyHz, NonNegative(m_experiment.m_nBeepLength));
+    m_host.Trace("beep_end", m_host.NowMs());
+    m_nState = STATE_WAIT_FACE;
+    // Handed now, the face can be drawn during the face delay and only has to be shown at the
+    // onset.
+    SceneState onset = SceneWith(FACE_PLAIN);
+    onset.redrawFace = 1;
+    m_host.SetFrameTimer(TIMER_TRIAL, NonNegative(m_experiment.m_nFaceDelay), FRAME_FACE, onset);
+}
+
+void COrviView::FaceOnset(double shownMs) {
+    m_nFaceMode = FACE_PLAIN;
+    m_bRedrawFace = 1;
+    TakeDrawn(Scene());
+    PlayCue(m_nTargetEye);
+    m_nState = STATE_WAIT_RESPONSE;
+    // The reaction time counts from the moment the face reached the display.
+    m_clkOnset = shownMs;
+    m_host.Trace("onset", m_clkOnset);
 }
 
 void COrviView::UnexpectedTimer(int id) {
@@ -231,10 +241,14 @@ void COrviView::FinishTrial() {
 
 int COrviView::OnMciNotify(int code) {
     // A report that was already on its way when the cue was stopped must not restart it.
-    const bool cueState = m_nState == STATE_BLINK_DEMO || m_nState == STATE_SOUND_DEMO ||
-                          m_nState == STATE_WAIT_RESPONSE;
-    if (code == SoundDevice::kNotifySuccessful && cueState) PlayCue(m_nTargetEye);
+    const bool cueShouldLoop = m_nState == STATE_BLINK_DEMO || m_nState == STATE_SOUND_DEMO ||
+                               m_nState == STATE_WAIT_RESPONSE;
+    if (code == SoundDevice::kNotifySuccessful && cueShouldLoop) PlayCue(m_nTargetEye);
     return 1;
+}
+
+int COrviView::IdleOrFinished() const {
+    return m_experiment.m_nPos < kItemCount ? STATE_IDLE : STATE_FINISHED;
 }
 
 bool COrviView::OnSetCursor() {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "FaceGeometry.h"
+#include "TrialItem.h"
 #include "ViewEnums.h"
 
 namespace {
@@ -74,8 +75,8 @@ PixelPoint FaceRenderer::ToPixel(int width, int height, double u, double v) {
 std::string FaceRenderer::StatusText(int trials, int pos, int feedback) {
     const char* word = feedback == FEEDBACK_NONE ? "" : feedback == FEEDBACK_OK ? "OK" : "NG";
     char buf[64];
-    std::snprintf(buf, sizeof buf, "[%02d/%02d/%d] %s", trials + 1, pos < 16 ? pos + 1 : 16, 16,
-                  word);
+    std::snprintf(buf, sizeof buf, "[%02d/%02d/%d] %s", trials + 1,
+                  pos < kItemCount ? pos + 1 : kItemCount, kItemCount, word);
     return buf;
 }
 
@@ -100,6 +101,8 @@ void FaceRenderer::Draw(Canvas& canvas, SceneState& s) {
         Settle(w, h, s);
     }
 
-    canvas.rectangle(w - 185, h - 25, w, h, kWhite);
-    canvas.text(w - 180, h - 20, StatusText(s.trials, s.pos, s.feedback));
+    const int left = w - kStatusBox.width;
+    const int top = h - kStatusBox.height;
+    canvas.rectangle(left, top, w, h, kWhite);
+    canvas.text(left + kStatusInset, top + kStatusInset, StatusText(s.trials, s.pos, s.feedback));
 }
