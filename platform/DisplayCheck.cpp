@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "FaceRenderer.h"
 #include "MonotonicClock.h"
 #include "PresentSurface.h"
 
@@ -82,7 +83,8 @@ void MeasureFrames(xcb_connection_t* c, const xcb_screen_t* screen, int frames,
 
     xcb_pixmap_t pixmaps[2];
     const xcb_gcontext_t gc = xcb_generate_id(c);
-    const std::uint32_t grey = 0xc8c8c8;
+    constexpr Rgb kGrey = FaceRenderer::kGrey;
+    const std::uint32_t grey = kGrey.r << 16 | kGrey.g << 8 | kGrey.b;
     xcb_create_gc(c, gc, window, XCB_GC_FOREGROUND, &grey);
     const xcb_rectangle_t all{0, 0, screen->width_in_pixels, screen->height_in_pixels};
     for (xcb_pixmap_t& p : pixmaps) {

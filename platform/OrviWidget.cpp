@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "COrviView.h"
+#include "FaceRenderer.h"
 #include "MonotonicClock.h"
 #include "PresentSurface.h"
 #include "QImageCanvas.h"
@@ -263,7 +264,7 @@ void OrviWidget::renderIfDirty() {
         m_dirty = true;
     }
     if (!m_dirty) return;
-    if (m_erase) m_canvas->fillRect(0, 0, w, h, Rgb{255, 255, 255});
+    if (m_erase) m_canvas->fillRect(0, 0, w, h, FaceRenderer::kWhite);
     m_view->DrawScene(*m_canvas);
     m_dirty = false;
     m_erase = false;

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "FaceRenderer.h"
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -53,7 +55,7 @@ QImageCanvas::QImageCanvas(int width, int height) { resize(width, height); }
 
 void QImageCanvas::resize(int width, int height) {
     image_ = QImage(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
-    image_.fill(QColor(200, 200, 200));
+    image_.fill(ToQColor(FaceRenderer::kGrey));
     changes_ = QRegion(image_.rect());
 }
 
