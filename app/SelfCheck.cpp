@@ -35,7 +35,9 @@ bool Has(const std::vector<std::string>& list, const char* item) {
 
 std::string Joined(const std::vector<std::string>& list) {
     std::string text;
-    for (const std::string& item : list) text += (text.empty() ? "" : ", ") + item;
+    for (const std::string& item : list) {
+        text += (text.empty() ? "" : ", ") + item;
+    }
     return text.empty() ? "none" : text;
 }
 
@@ -50,7 +52,9 @@ std::string CueLine(const CueCheck::File& file) {
     switch (info.state) {
         case State::Missing: return "not found";
         case State::Undecodable:
-            if (info.rateHz == 0) return "does not decode: " + info.detail;
+            if (info.rateHz == 0) {
+                return "does not decode: " + info.detail;
+            }
             break;
         case State::Ok:
         case State::Empty: break;
@@ -61,9 +65,41 @@ std::string CueLine(const CueCheck::File& file) {
         (info.channels == 1 ? " channel, " : " channels, ") +
         Fixed(info.rateHz > 0 ? 1000.0 * static_cast<double>(info.frames) / info.rateHz : 0, 1) +
         " ms";
-    if (info.state == State::Empty) text += " (empty)";
-    if (info.state == State::Undecodable) text += ": " + info.detail;
+    if (info.state == State::Empty) {
+        text += " (empty)";
+    }
+    if (info.state == State::Undecodable) {
+        text += ": " + info.detail;
+    }
     return text;
+}
+
+std::vector<std::string> DisplayWarnings(const DisplayReport& display, int framesAsked) {
+    std::vector<std::string> warn;
+    if (display.path != "X11+Present") {
+        warn.push_back("display path " + display.path +
+                       ": onsets are not timestamped on the vertical blank");
+    }
+    if (display.framesPresented < framesAsked) {
+        warn.push_back("only " + std::to_string(display.framesPresented) + " of " +
+                       std::to_string(framesAsked) + " frames were presented");
+    }
+    if (display.missed > 0) {
+        warn.push_back(std::to_string(display.missed) + " missed frames");
+    }
+    if (display.framesPresented > 0 && !Has(display.modes, "flip")) {
+        warn.push_back(
+            "no frame was flipped: a copied frame may show up to one refresh after its timestamp");
+    }
+    const double hz = MeasuredHz(display);
+    if (display.randrHz && hz > 0 && std::abs(hz - *display.randrHz) > 0.01 * *display.randrHz) {
+        warn.push_back("measured refresh " + Fixed(hz, 2) + " Hz is more than 1% off RandR's " +
+                       Fixed(*display.randrHz, 2) + " Hz");
+    }
+    if (display.compositorRunning && !display.bypassRequested) {
+        warn.push_back("a compositing manager runs and the window did not ask to bypass it");
+    }
+    return warn;
 }
 
 void PrintDisplay(std::ostream& out, const DisplayReport& display) {
@@ -175,33 +211,23 @@ SelfCheck::Facts SelfCheck::Gather() {
 SelfCheck::Verdict SelfCheck::Judge(const Facts& facts) {
     Verdict verdict;
     const DisplayReport& display = facts.display;
-    if (display.path == "none") verdict.faults.push_back("no display opens");
-    for (const std::string& problem : facts.cueProblems) verdict.faults.push_back(problem);
+    if (display.path == "none") {
+        verdict.faults.push_back("no display opens");
+    }
+    for (const std::string& problem : facts.cueProblems) {
+        verdict.faults.push_back(problem);
+    }
 
     auto& warn = verdict.warnings;
     if (display.path != "none") {
-        if (display.path != "X11+Present")
-            warn.push_back("display path " + display.path +
-                           ": onsets are not timestamped on the vertical blank");
-        if (display.framesPresented < facts.framesAsked)
-            warn.push_back("only " + std::to_string(display.framesPresented) + " of " +
-                           std::to_string(facts.framesAsked) + " frames were presented");
-        if (display.missed > 0) warn.push_back(std::to_string(display.missed) + " missed frames");
-        if (display.framesPresented > 0 && !Has(display.modes, "flip"))
-            warn.push_back(
-                "no frame was flipped: a copied frame may show up to one refresh "
-                "after its timestamp");
-        const double hz = MeasuredHz(display);
-        if (display.randrHz && hz > 0 && std::abs(hz - *display.randrHz) > 0.01 * *display.randrHz)
-            warn.push_back("measured refresh " + Fixed(hz, 2) + " Hz is more than 1% off RandR's " +
-                           Fixed(*display.randrHz, 2) + " Hz");
-        if (display.compositorRunning && !display.bypassRequested)
-            warn.push_back("a compositing manager runs and the window did not ask to bypass it");
+        warn = DisplayWarnings(display, facts.framesAsked);
     }
-    if (facts.settingsExist && !facts.settingsRead)
+    if (facts.settingsExist && !facts.settingsRead) {
         warn.push_back("the settings file cannot be read: orvi runs with the defaults");
-    if (!facts.folderWritable)
+    }
+    if (!facts.folderWritable) {
         warn.push_back("the current folder is not writable: the record file must go elsewhere");
+    }
 
     verdict.status = !verdict.faults.empty() ? kNotUsable : !warn.empty() ? kWarnings : kReady;
     return verdict;

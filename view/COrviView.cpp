@@ -70,7 +70,9 @@ void COrviView::OnTrialStart() {
 }
 
 void COrviView::OnTrialCancel() {
-    if (m_nState != STATE_IDLE && m_nState != STATE_FINISHED) return;
+    if (m_nState != STATE_IDLE && m_nState != STATE_FINISHED) {
+        return;
+    }
     m_experiment.CancelTrial(m_nCancelDepth);
     ++m_nCancelDepth;
     // A run whose last schedule position is still done cannot take another trial.
@@ -91,7 +93,9 @@ void COrviView::ResetViewpointForDemo() {
 }
 
 void COrviView::OnDemoBlink() {
-    if (m_nState != STATE_IDLE) return;
+    if (m_nState != STATE_IDLE) {
+        return;
+    }
     ResetViewpointForDemo();
     m_nState = STATE_BLINK_DEMO;
     if (std::rand() % 2 == 0) {
@@ -107,7 +111,9 @@ void COrviView::OnDemoBlink() {
 }
 
 void COrviView::OnDemoSound() {
-    if (m_nState != STATE_IDLE) return;
+    if (m_nState != STATE_IDLE) {
+        return;
+    }
     ResetViewpointForDemo();
     m_nState = STATE_SOUND_DEMO;
     m_nTargetEye = std::rand() % 2 == 0 ? 0 : 1;
@@ -183,7 +189,9 @@ void COrviView::UnexpectedTimer(int id) {
     static const char* const kTexts[] = {"", "これが表示されたら異常(1)",
                                          "これが表示されたら異常(2)", "これが表示されたら異常(3)"};
     m_host.ShowMessage(kTexts[id]);
-    if (id != TIMER_TRIAL) m_host.Invalidate(false);
+    if (id != TIMER_TRIAL) {
+        m_host.Invalidate(false);
+    }
 }
 
 bool COrviView::HitsEye(int eye, int x, int y) const {
@@ -194,25 +202,11 @@ bool COrviView::HitsEye(int eye, int x, int y) const {
 
 void COrviView::OnLButtonDown(int x, int y) {
     switch (m_nState) {
-        case STATE_WAIT_RESPONSE: {
-            m_clkResponse = m_host.InputTimeMs();
-            m_experiment.m_dReactionTime = m_clkResponse - m_clkOnset;
-            StopCues();
-            m_host.Trace("cue_first_sample", m_sound.lastCueStartMs());
-            m_host.Trace("click", m_clkResponse);
-            m_experiment.m_nResponse = -1;
-            for (int eye = 0; eye < 2; ++eye) {
-                if (HitsEye(eye, x, y)) {
-                    m_experiment.m_nResponse = eye;
-                    break;
-                }
-            }
-            m_nFeedback = m_experiment.m_nResponse == -1 ? FEEDBACK_NG : FEEDBACK_OK;
-            FinishTrial();
-            return;
-        }
+        case STATE_WAIT_RESPONSE: return TakeResponse(x, y);
         case STATE_BLINK_DEMO:
-            if (!HitsEye(m_nTargetEye, x, y)) return;
+            if (!HitsEye(m_nTargetEye, x, y)) {
+                return;
+            }
             m_host.KillTimer(TIMER_RED_END);
             m_host.KillTimer(TIMER_WHITE_END);
             StopCues();
@@ -221,7 +215,9 @@ void COrviView::OnLButtonDown(int x, int y) {
             m_host.Invalidate(false);
             return;
         case STATE_SOUND_DEMO:
-            if (!HitsEye(m_nTargetEye, x, y)) return;
+            if (!HitsEye(m_nTargetEye, x, y)) {
+                return;
+            }
             StopCues();
             m_nState = STATE_IDLE;
             return;
@@ -229,12 +225,31 @@ void COrviView::OnLButtonDown(int x, int y) {
     }
 }
 
+void COrviView::TakeResponse(int x, int y) {
+    m_clkResponse = m_host.InputTimeMs();
+    m_experiment.m_dReactionTime = m_clkResponse - m_clkOnset;
+    StopCues();
+    m_host.Trace("cue_first_sample", m_sound.lastCueStartMs());
+    m_host.Trace("click", m_clkResponse);
+    m_experiment.m_nResponse = -1;
+    for (int eye = 0; eye < 2; ++eye) {
+        if (HitsEye(eye, x, y)) {
+            m_experiment.m_nResponse = eye;
+            break;
+        }
+    }
+    m_nFeedback = m_experiment.m_nResponse == -1 ? FEEDBACK_NG : FEEDBACK_OK;
+    FinishTrial();
+}
+
 void COrviView::FinishTrial() {
     m_experiment.RecordTrial();
     m_clkResponse = 0;
     m_clkOnset = 0;
     m_nState = STATE_IDLE;
-    if (m_experiment.AdvanceSchedule() <= 0) m_nState = STATE_FINISHED;
+    if (m_experiment.AdvanceSchedule() <= 0) {
+        m_nState = STATE_FINISHED;
+    }
     m_nFaceMode = FACE_NONE;
     ShowStimulus(FRAME_BLANK);
 }
@@ -243,7 +258,9 @@ int COrviView::OnMciNotify(int code) {
     // A report that was already on its way when the cue was stopped must not restart it.
     const bool cueShouldLoop = m_nState == STATE_BLINK_DEMO || m_nState == STATE_SOUND_DEMO ||
                                m_nState == STATE_WAIT_RESPONSE;
-    if (code == SoundDevice::kNotifySuccessful && cueShouldLoop) PlayCue(m_nTargetEye);
+    if (code == SoundDevice::kNotifySuccessful && cueShouldLoop) {
+        PlayCue(m_nTargetEye);
+    }
     return 1;
 }
 
@@ -311,7 +328,9 @@ void COrviView::TakeDrawn(const SceneState& scene) {
 
 void COrviView::DrawScene(Canvas& canvas) {
     // A view of another size holds nothing of the face drawn before.
-    if (canvas.width() != m_viewWidth || canvas.height() != m_viewHeight) m_bRedrawFace = 1;
+    if (canvas.width() != m_viewWidth || canvas.height() != m_viewHeight) {
+        m_bRedrawFace = 1;
+    }
     m_viewWidth = canvas.width();
     m_viewHeight = canvas.height();
     SceneState scene = Scene();

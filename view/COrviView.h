@@ -78,6 +78,8 @@ class COrviView {
     SceneState SceneWith(int faceMode) const;
     // Takes what a drawn scene leaves behind: the face counts as drawn, the eyes placed.
     void TakeDrawn(const SceneState& drawn);
+    // The press at (x, y) answers the trial: records it and blanks the face.
+    void TakeResponse(int x, int y);
     void FinishTrial();
     void ResetViewpointForDemo();
     bool HitsEye(int eye, int x, int y) const;
