@@ -408,7 +408,7 @@ void CExperiment::TakeParameterLine(std::string_view line) {
 }
 
 // The open marker; the parameter line unless the file has one; a new file's column header.
-std::string CExperiment::OpeningText(bool created, bool parametersTaken) {
+std::string CExperiment::OpeningText(bool created, bool parametersTaken) const {
     std::string text = kOpenMarker + AsctimeText(m_platform.calendarTime());
     if (!parametersTaken) {
         text += RecordLineParser::kParameterPrefix;

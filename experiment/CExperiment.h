@@ -74,11 +74,13 @@ class CExperiment {
     void ReadSettings(ByteSource& source);
     void CreateSettingsFile();
 
+    // The steps of OpenRecordFile. LockRecordFile: 0, -1 or kRecordFileInUse; created: the
+    // file is new. RestoreRun: 0 or -1; parametersTaken: the file has a parameter line.
     int LockRecordFile(std::unique_ptr<RecordStream>& file, bool& created);
     int RestoreRun(bool& parametersTaken);
     void RestoreTrialLine(const TrialLine& fields);
     void TakeParameterLine(std::string_view line);
-    std::string OpeningText(bool created, bool parametersTaken);
+    std::string OpeningText(bool created, bool parametersTaken) const;
     void RestoreDoneItem(int item, double reactionTime);
     void StoreRecord(int k, const TrialRecord& record);
     void RewriteCancelledLine(int k);
