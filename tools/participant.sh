@@ -111,8 +111,8 @@ click_eye() {
 }
 
 # Enter, then waits for the trial's face. A face shown at rest must go first, or it would be
-# taken for the trial's; the probe watches for that from before the key, since its start-up
-# could outlast the blank. A blank screen at rest has nothing to go.
+# taken for the trial's; the probe that watches for that starts before the key, so that its
+# start-up eats less of the blank. A blank screen at rest has nothing to go.
 start_trial() {
   if "$PROBE" face 0 >/dev/null 2>&1; then
     local watcher
