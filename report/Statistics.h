@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "Descriptives.h"
+#include "TrialItem.h"
 #include "TrialLine.h"
 
-inline constexpr int kEyeCount = 2;
 inline constexpr int kDisparityCount = 5;
 inline constexpr std::array<int, kDisparityCount> kDisparities = {0, 45, 90, 135, 180};
 

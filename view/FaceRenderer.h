@@ -11,7 +11,7 @@ struct SceneState {
     int viewpoint;   // 0..7, index into kFaceGeometry
     int feedback;    // FEEDBACK_*
     int trials;      // trials recorded so far
-    int pos;         // schedule position 0..16
+    int pos;         // schedule position 0..kItemCount
     // Written by every paint that shows a face; kept through FACE_NONE paints.
     int eyeX[2];
     int eyeY[2];

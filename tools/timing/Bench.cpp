@@ -16,6 +16,7 @@
 #include "MonotonicClock.h"
 #include "OrviFiles.h"
 #include "TraceMatch.h"
+#include "TrialItem.h"
 
 Bench::Bench(const BenchOptions& o)
     : m_opt(o), m_screen(o.fb), m_rng(o.seed), m_faces(m_screen.width(), m_screen.height()) {
@@ -35,7 +36,7 @@ int Bench::Run() {
             m_x.Focus(m_x.WaitFor("orvi", 10000));
         }
         BlinkPhases(run, Blink(run));
-        for (int i = 1; i <= 16; ++i) RunTrial(run, i);
+        for (int i = 1; i <= kItemCount; ++i) RunTrial(run, i);
     }
     m_x.Key(XK_Escape);
     WaitForExit();
@@ -132,7 +133,7 @@ void Bench::RunTrial(int run, int index) {
     m_x.Release();
     WaitForFace(false, "the face did not go after the click", seen, unseen);
     m_trials.push_back(t);
-    if (index == 16) std::fprintf(stderr, "run %d: 16 trials done\n", run);
+    if (index == kItemCount) std::fprintf(stderr, "run %d: 16 trials done\n", run);
 }
 
 // The blink practice at the start of a run, on the upright face (viewpoint 0): key 1, then the
