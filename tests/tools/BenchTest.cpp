@@ -127,7 +127,8 @@ TEST(BenchTrace, EachStartOpensTheNextProbeTrialAndATrialTheTraceMissedKeepsNoTi
     ScratchFolder dir;
     const std::string trace =
         dir.write("trace.tsv",
-                  "display\t10\tx11-present\tvblank\nred\t500\nwhite\t1000\nbroken line\n"
+                  "display\t10\tx11-present\tvblank\nred\t500\npresent\t500\tred\t7\t7\tcopy\n"
+                  "white\t1000\npresent\t1000\twhite\t37\t38\tcopy\nbroken line\n"
                   "start\t2000\nbeep_start\t2100\nbeep_end\t2200\nonset_request\t2300\n"
                   "present\t2301\tface\t40\t41\tflip\nonset\t2301\nclick\t2800\n"
                   "present\t2900\tblank\t44\t44\tcopy\nstart\t5000\nonset\t5300\nclick\t5700\n");
@@ -136,6 +137,7 @@ TEST(BenchTrace, EachStartOpensTheNextProbeTrialAndATrialTheTraceMissedKeepsNoTi
     EXPECT_EQ(MatchTrace(ReadTrace(trace), trials, blink), 2u);
     EXPECT_EQ(blink.red, std::vector<double>{0.5});
     EXPECT_EQ(blink.white, std::vector<double>{1.0});
+    EXPECT_EQ(blink.presented, (std::vector<std::pair<long long, bool>>{{7, true}, {38, false}}));
     const Trial& a = trials[0];
     EXPECT_EQ(
         std::vector<double>({a.start, a.beepStart, a.beepEnd, a.onsetRequest, a.onset, a.click}),

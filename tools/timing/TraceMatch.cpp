@@ -45,6 +45,9 @@ std::size_t MatchTrace(const std::vector<TraceEvent>& trace, std::vector<Trial>&
         if (e.name == "start") cur = k < trials.size() ? &trials[k++] : nullptr;
         if (e.name == "white") blink.white.push_back(e.ms);
         if (e.name == "red") blink.red.push_back(e.ms);
+        if (e.name == "present" && e.more.size() == 4 &&
+            (e.more[0] == "red" || e.more[0] == "white"))
+            blink.presented.push_back({std::atoll(e.more[2].c_str()), e.more[0] == "red"});
         if (cur) AssignEvent(e, *cur);
     }
     return k;

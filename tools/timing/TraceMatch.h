@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BenchTrial.h"
@@ -18,6 +19,8 @@ std::vector<TraceEvent> ReadTrace(const std::string& path);
 // The times of the blink practice's phases, in trace order.
 struct BlinkTrace {
     std::vector<double> white, red;
+    // The display's counter (msc) of each presented phase, and whether it was red.
+    std::vector<std::pair<long long, bool>> presented;
 };
 
 // Gives the probe's trials, in order, their trace events: each "start" opens the next trial and
