@@ -11,27 +11,52 @@
 #include "MonotonicClock.h"
 #include "PreciseTimer.h"
 
-QRect PresentSurface::ChangedArea(const QImage& before, const QImage& after) {
-    if (before.size() != after.size() || before.format() != after.format()) return after.rect();
-    const int rowBytes = static_cast<int>(after.bytesPerLine());
-    const int pixelBytes = after.depth() / 8;
-    int top = -1, bottom = -1, left = after.width(), right = -1;
-    for (int y = 0; y < after.height(); ++y) {
-        const uchar* a = before.constScanLine(y);
-        const uchar* b = after.constScanLine(y);
-        if (std::memcmp(a, b, static_cast<std::size_t>(rowBytes)) == 0) continue;
-        if (top < 0) top = y;
-        bottom = y;
-        int x = 0;
-        while (x < left && std::memcmp(a + x * pixelBytes, b + x * pixelBytes, pixelBytes) == 0)
-            ++x;
-        left = std::min(left, x);
-        x = after.width() - 1;
-        while (x > right && std::memcmp(a + x * pixelBytes, b + x * pixelBytes, pixelBytes) == 0)
-            --x;
-        right = std::max(right, x);
+namespace {
+
+// Runs of changed pixels in one row; runs closer than kJoinPx are one, since a rectangle more
+// costs the server more than copying a few unchanged pixels.
+std::vector<std::pair<int, int>> ChangedRuns(const quint32* a, const quint32* b, int width) {
+    constexpr int kJoinPx = 32;
+    std::vector<std::pair<int, int>> runs;
+    for (int x = 0; x < width; ++x) {
+        if (a[x] == b[x]) continue;
+        if (!runs.empty() && x - runs.back().second <= kJoinPx) {
+            runs.back().second = x + 1;
+        } else {
+            runs.push_back({x, x + 1});
+        }
     }
-    return top < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+    return runs;
+}
+
+}  // namespace
+
+std::vector<QRect> PresentSurface::ChangedAreas(const QImage& before, const QImage& after) {
+    if (before.size() != after.size() || before.format() != after.format() || after.depth() != 32) {
+        return {after.rect()};
+    }
+    std::vector<QRect> done, open;  // open: those the previous row's runs extend
+    for (int y = 0; y < after.height(); ++y) {
+        const auto* a = reinterpret_cast<const quint32*>(before.constScanLine(y));
+        const auto* b = reinterpret_cast<const quint32*>(after.constScanLine(y));
+        std::vector<QRect> next;
+        for (const auto& [x0, x1] : ChangedRuns(a, b, after.width())) {
+            auto same = std::find_if(open.begin(), open.end(), [&](const QRect& r) {
+                return r.left() == x0 && r.right() == x1 - 1;
+            });
+            if (same != open.end()) {
+                same->setBottom(y);
+                next.push_back(*same);
+                open.erase(same);
+            } else {
+                next.push_back(QRect(x0, y, x1 - x0, 1));
+            }
+        }
+        done.insert(done.end(), open.begin(), open.end());
+        open = std::move(next);
+    }
+    done.insert(done.end(), open.begin(), open.end());
+    return done;
 }
 
 #ifdef ORVI_HAVE_XCB
@@ -141,7 +166,7 @@ struct PresentSurface::Frame {
     bool withdrawn = false;
     std::uint64_t target = 0;
     QImage image;
-    QRect changed;  // what it changes on the screen, once sent
+    std::vector<QRect> changed;  // what it changes on the screen, once sent
     // Timed, and its request not sent yet.
     bool waiting() const { return !sent && !std::isnan(deadlineUs); }
 };
@@ -486,22 +511,30 @@ void PresentSurface::send(Frame& frame, double nowUs) {
 // the last frame sent, together with what the sent frames not yet shown change, since one
 // of them may be skipped. 0 (the whole frame) when nothing reliable is known.
 std::uint32_t PresentSurface::updateRegion(Frame& frame) {
-    QRect changed = frame.image.rect();
-    if (!m_wholeNext && m_lastSent.size() == frame.image.size()) {
-        changed = ChangedArea(m_lastSent, frame.image);
-        for (const auto& f : m_frames)
-            if (f->sent) changed |= f->changed;
+    const bool whole = m_wholeNext || m_lastSent.size() != frame.image.size();
+    std::vector<QRect> changed =
+        whole ? std::vector<QRect>{frame.image.rect()} : ChangedAreas(m_lastSent, frame.image);
+    for (const auto& f : m_frames) {
+        if (f->sent) {
+            changed.insert(changed.end(), f->changed.begin(), f->changed.end());
+        }
     }
     frame.changed = changed;
     m_lastSent = frame.image;
     m_wholeNext = false;
     frame.image = QImage();
-    if (!m_x->regions || changed == m_lastSent.rect()) return 0;
-    const xcb_rectangle_t box{
-        static_cast<std::int16_t>(changed.x()), static_cast<std::int16_t>(changed.y()),
-        static_cast<std::uint16_t>(changed.width()), static_cast<std::uint16_t>(changed.height())};
+    if (!m_x->regions || whole) {
+        return 0;
+    }
+    std::vector<xcb_rectangle_t> boxes;
+    for (const QRect& r : changed) {
+        boxes.push_back({static_cast<std::int16_t>(r.x()), static_cast<std::int16_t>(r.y()),
+                         static_cast<std::uint16_t>(r.width()),
+                         static_cast<std::uint16_t>(r.height())});
+    }
     const std::uint32_t region = xcb_generate_id(m_x->c);
-    xcb_xfixes_create_region(m_x->c, region, changed.isEmpty() ? 0 : 1, &box);
+    xcb_xfixes_create_region(m_x->c, region, static_cast<std::uint32_t>(boxes.size()),
+                             boxes.data());
     return region;
 }
 

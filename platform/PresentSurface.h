@@ -72,9 +72,10 @@ class PresentSurface : public QObject {
     // A frame is scheduled or on its way whose onset is not known yet.
     bool pending(std::uint32_t serial) const;
 
-    // The smallest rectangle holding every pixel that differs; empty when none does, the whole
-    // of `after` when the two cannot be compared.
-    static QRect ChangedArea(const QImage& before, const QImage& after);
+    // Rectangles that hold every pixel that differs, banded row by row (runs a few pixels
+    // apart are joined); none when no pixel differs, the whole of `after` when the two cannot
+    // be compared.
+    static std::vector<QRect> ChangedAreas(const QImage& before, const QImage& after);
 
     const FrameGrid& grid() const { return m_grid; }
     double periodMs() const { return m_grid.periodUs() / 1000.0; }
