@@ -7,6 +7,7 @@
 
 #include "ParticipantFile.h"
 #include "PosixFileSystem.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -36,8 +37,7 @@ TEST(ParticipantFile, CountsTrialsOfBothWriters) {
     };
     for (const auto& [name, counts, problems] : cases) {
         PosixFileSystem files;
-        const ParticipantFile file =
-            ReadParticipantFile(files, std::string(ORVI_TEST_DATA) + "/" + name);
+        const ParticipantFile file = ReadParticipantFile(files, DataPath(name));
         const TrialCounts n = file.Counts();
         EXPECT_EQ(std::vector<int>({n.trials, n.valid, n.misses, n.cancelled, n.correct}), counts)
             << name;

@@ -8,20 +8,16 @@
 
 #include "COrviView.h"
 #include "FaceRenderer.h"
+#include "FakePlatform.h"
 #include "PosixFileSystem.h"
+#include "TempDir.h"
+#include "TestFiles.h"
 #include "ViewEnums.h"
 #include "ViewFakes.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::vector<std::string> TrialLines(const std::string& path) {
     std::vector<std::string> lines;
@@ -38,12 +34,12 @@ std::string Play(int cueIndex) {
 class TrialControllerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        platform.exePath = dir + "/orvi";
+        platform.program = dir / "orvi";
         sound.onBeep = [this](int ms) { host.now += ms; };
     }
     void create(const std::string& settings = "") {
-        if (!settings.empty()) std::ofstream(dir + "/orvi.ini") << settings;
-        if (platform.files.empty()) platform.files.push_back(record);
+        if (!settings.empty()) std::ofstream(dir / "orvi.ini") << settings;
+        if (platform.choices.empty()) platform.choices.push_back(record);
         view = std::make_unique<COrviView>(host, sound, platform, files);
         host.view = view.get();
         host.dirty = true;  // the window's first paint
@@ -72,9 +68,9 @@ class TrialControllerTest : public ::testing::Test {
         }
     }
 
-    ScratchFolder scratch;
-    const std::string dir = scratch.dir, record = scratch.record;
-    ScriptedPlatform platform;
+    TempDir dir;
+    const std::string record = dir / "s01.txt";
+    FakePlatform platform;
     PosixFileSystem files;
     RecordingSound sound;
     ClockedHost host;
@@ -223,7 +219,7 @@ TEST_F(TrialControllerTest, SixteenHitsFinishTheRunAndEnterStartsANewRunWithANew
     hitTrials(1);
     ASSERT_EQ(view->m_nState, STATE_FINISHED);
 
-    platform.files.push_back(dir + "/s02.txt");
+    platform.choices.push_back(dir / "s02.txt");
     view->OnTrialStart();
     EXPECT_EQ(view->m_nState, STATE_IDLE);
     EXPECT_EQ(host.erases, 1);
@@ -249,7 +245,7 @@ TEST_F(TrialControllerTest, CancelOfAHandEditedMissAfterACompleteRunStaysFinishe
     view->OnTrialCancel();
     EXPECT_EQ(view->m_experiment.m_nPos, 16);
     EXPECT_EQ(view->m_nState, STATE_FINISHED) << "no trial may start beyond the 16th position";
-    platform.files.push_back(dir + "/next.txt");
+    platform.choices.push_back(dir / "next.txt");
     view->OnTrialStart();
     EXPECT_EQ(view->m_experiment.m_nPos, 0);
 }
@@ -360,7 +356,7 @@ class EveryState : public TrialControllerTest, public ::testing::WithParamInterf
           << view->m_experiment.m_nTrials << " inv " << host.invalidates << " cmd "
           << sound.commands.size() << " msg " << host.messages.size() << " timers "
           << host.started.size() << '\n'
-          << ReadAll(record);
+          << ReadBytes(record);
         return s.str();
     }
     void SetUp() override {
