@@ -17,6 +17,28 @@ std::vector<int> Items(const CExperiment& e) {
 
 }  // namespace
 
+// A continued file (its last trial indented), then a fixed script of hits (h), hits on the other
+// eye (o), misses (m) and cancels (c, each reaching one trial further back until the next
+// trial) in a fixed calendar second: the items' order and every byte written are pinned.
+TEST_F(Schedule, AFixedSeedAndScriptGiveOneOrderAndOneFile) {
+    const std::string path = dir / "run.txt";
+    WriteBytes(path, DataFile("schedule-start.txt"));
+    StartRunOn(e, platform, path);
+    int depth = 0, trial = 0;
+    for (char step : std::string("hcchmhmmoccchhmhhmhmmhhhhhmmmmmhchmmmmhh")) {
+        if (step == 'c') {
+            e.CancelTrial(depth++);
+            continue;
+        }
+        depth = 0;
+        const int response = step == 'm' ? -1 : step == 'h' ? e.m_nCurEye : 1 - e.m_nCurEye;
+        Play(e, response, 400 + 7 * ++trial);
+    }
+    EXPECT_EQ(e.m_nPos, 16);
+    EXPECT_EQ(Items(e), (std::vector<int>{4, 7, 5, 8, 12, 10, 1, 2, 3, 13, 14, 6, 15, 0, 9, 11}));
+    EXPECT_EQ(ReadBytes(path), DataFile("schedule-golden.txt"));
+}
+
 TEST_F(Schedule, ResetRunStartsAfreshInTheOrderOfTheCalendarSecond) {
     std::vector<int> orders[3];
     for (int i = 0; i < 3; ++i) {
