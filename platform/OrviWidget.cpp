@@ -18,6 +18,8 @@
 #include "COrviView.h"
 #include "MonotonicClock.h"
 #include "PresentSurface.h"
+#include "PressListener.h"
+#include "PressTimes.h"
 #include "QImageCanvas.h"
 #include "ViewEnums.h"
 
@@ -129,6 +131,7 @@ class OrviWidget::PressClock : public QAbstractNativeEventFilter {
             press = ge->extension == m_xinput && (ge->event_type == 2 || ge->event_type == 4);
         }
         if (press) m_lastMs = MonotonicClock::NowMs();
+        if (press && IsButtonPress(event)) m_lastButtonMs = m_lastMs;
 #else
         (void)type;
         (void)message;
@@ -140,14 +143,28 @@ class OrviWidget::PressClock : public QAbstractNativeEventFilter {
     // read in one go the first gets the second's time: still no later than its handler.
     double take() {
         constexpr double kFreshMs = 50;
-        const double at = m_lastMs;
-        m_lastMs = -1;
-        return at >= 0 && MonotonicClock::NowMs() - at < kFreshMs ? at : -1;
+        const double at = std::exchange(m_lastMs, -1);
+        const bool button = std::exchange(m_lastButtonMs, -1) == at;
+        if (at < 0 || MonotonicClock::NowMs() - at >= kFreshMs) return -1;
+        // A click's time is its arrival on the listener's connection, when it has one. Qt may
+        // see one click twice (core and XInput 2 events): only a handled press uses arrivals up.
+        return button ? m_arrivals.Take(at) : at;
     }
 
   private:
     double m_lastMs = -1;
+    double m_lastButtonMs = -1;
     int m_xinput = -1;
+    PressTimes m_arrivals;
+    PressListener m_listener{m_arrivals};
+
+#ifdef ORVI_HAVE_XCB
+    bool IsButtonPress(const xcb_generic_event_t* event) const {
+        const auto* ge = reinterpret_cast<const xcb_ge_generic_event_t*>(event);
+        return (event->response_type & 0x7f) == XCB_BUTTON_PRESS ||
+               ((event->response_type & 0x7f) == XCB_GE_GENERIC && ge->event_type == 4);
+    }
+#endif
 };
 
 OrviWidget::OrviWidget(SoundDevice& sound, ExperimentPlatform& platform, FileSystem& files,

@@ -11,10 +11,34 @@
 #include "MonotonicClock.h"
 #include "PreciseTimer.h"
 
+QRect PresentSurface::ChangedArea(const QImage& before, const QImage& after) {
+    if (before.size() != after.size() || before.format() != after.format()) return after.rect();
+    const int rowBytes = static_cast<int>(after.bytesPerLine());
+    const int pixelBytes = after.depth() / 8;
+    int top = -1, bottom = -1, left = after.width(), right = -1;
+    for (int y = 0; y < after.height(); ++y) {
+        const uchar* a = before.constScanLine(y);
+        const uchar* b = after.constScanLine(y);
+        if (std::memcmp(a, b, static_cast<std::size_t>(rowBytes)) == 0) continue;
+        if (top < 0) top = y;
+        bottom = y;
+        int x = 0;
+        while (x < left && std::memcmp(a + x * pixelBytes, b + x * pixelBytes, pixelBytes) == 0)
+            ++x;
+        left = std::min(left, x);
+        x = after.width() - 1;
+        while (x > right && std::memcmp(a + x * pixelBytes, b + x * pixelBytes, pixelBytes) == 0)
+            --x;
+        right = std::max(right, x);
+    }
+    return top < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
 #ifdef ORVI_HAVE_XCB
 #include <xcb/present.h>
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 namespace {
 
@@ -42,6 +66,7 @@ struct PresentSurface::Connection {
     xcb_cursor_t blankCursor = 0;
     std::uint8_t depth = 0;
     std::uint8_t opcode = 0;  // the Present extension's
+    bool regions = false;     // XFixes regions can name the part of a frame that changed
     struct Pixmap {
         xcb_pixmap_t id;
         int width, height;
@@ -70,6 +95,8 @@ struct PresentSurface::Frame {
     bool sent = false;
     bool withdrawn = false;
     std::uint64_t target = 0;
+    QImage image;
+    QRect changed;  // what it changes on the screen, once sent
 };
 
 std::string PresentSurface::Probe(void* connection) {
@@ -142,6 +169,12 @@ bool PresentSurface::start(std::uint32_t topLevel, const QRect& area, std::strin
     if (why != "X11+Present") return false;
     m_x->opcode = xcb_get_extension_data(c, &xcb_present_id)->major_opcode;
     std::free(xcb_present_query_version_reply(c, xcb_present_query_version(c, 1, 2), nullptr));
+    if (const auto* xfixes = xcb_get_extension_data(c, &xcb_xfixes_id); xfixes && xfixes->present) {
+        auto* version =
+            xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 2, 0), nullptr);
+        m_x->regions = version && version->major_version >= 2;
+        std::free(version);
+    }
 
     // No background (an expose keeps what was there) and no input (presses go to Qt's window).
     m_x->window = xcb_generate_id(c);
@@ -271,6 +304,7 @@ std::uint32_t PresentSurface::enqueue(const QImage& image, double deadlineUs, st
     frame->delayUs = delayUs;
     frame->baseMsc = baseMsc;
     frame->soon = soon;
+    frame->image = image;
     const std::uint32_t serial = frame->serial;
     m_frames.push_back(std::move(frame));
     if (soon)
@@ -370,13 +404,40 @@ void PresentSurface::send(Frame& frame, double nowUs) {
     } else {
         options = XCB_PRESENT_OPTION_ASYNC;  // nothing known of the blanks yet: at once
     }
+    const std::uint32_t update = updateRegion(frame);
     frame.sent = true;
     m_lastTarget = std::max(m_lastTarget, frame.target);
-    xcb_present_pixmap(c, m_x->window, frame.pixmap, frame.serial, 0, 0, 0, 0, 0, 0, 0, options,
-                       frame.target, 0, 0, 0, nullptr);
+    xcb_present_pixmap(c, m_x->window, frame.pixmap, frame.serial, 0, update, 0, 0, 0, 0, 0,
+                       options, frame.target, 0, 0, 0, nullptr);
+    // The server keeps its own copy of the region with the request.
+    if (update) xcb_xfixes_destroy_region(c, update);
     xcb_flush(c);
     readQueuedLater();
     if (onSent) onSent(frame.serial);
+}
+
+// The server copies only what a frame changes: a whole frame takes it a few tenths of a ms,
+// which would come between a face's timestamp and its pixels. What changed is counted from
+// the last frame sent, together with what the sent frames not yet shown change, since one
+// of them may be skipped. 0 (the whole frame) when nothing reliable is known.
+std::uint32_t PresentSurface::updateRegion(Frame& frame) {
+    QRect changed = frame.image.rect();
+    if (!m_wholeNext && m_lastSent.size() == frame.image.size()) {
+        changed = ChangedArea(m_lastSent, frame.image);
+        for (const auto& f : m_frames)
+            if (f->sent) changed |= f->changed;
+    }
+    frame.changed = changed;
+    m_lastSent = frame.image;
+    m_wholeNext = false;
+    frame.image = QImage();
+    if (!m_x->regions || changed == m_lastSent.rect()) return 0;
+    const xcb_rectangle_t box{
+        static_cast<std::int16_t>(changed.x()), static_cast<std::int16_t>(changed.y()),
+        static_cast<std::uint16_t>(changed.width()), static_cast<std::uint16_t>(changed.height())};
+    const std::uint32_t region = xcb_generate_id(m_x->c);
+    xcb_xfixes_create_region(m_x->c, region, changed.isEmpty() ? 0 : 1, &box);
+    return region;
 }
 
 // While xcb writes a long request it also reads what the server sends, so events can wait in
@@ -403,6 +464,7 @@ void PresentSurface::readEvents() {
         const std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> owned(event, &std::free);
         if ((event->response_type & 0x7f) == XCB_EXPOSE) {
             // The last of a series: the window lost (part of) its picture.
+            m_wholeNext = true;
             if (reinterpret_cast<const xcb_expose_event_t*>(event)->count == 0 && onExposed)
                 onExposed();
             continue;
@@ -501,11 +563,13 @@ void PresentSurface::setGeometry(const QRect& area) {
                              XCB_CONFIG_WINDOW_HEIGHT,
                          values);
     xcb_flush(m_x->c);
+    m_wholeNext = true;
 }
 
 #else
 
 struct PresentSurface::Connection {};
+std::uint32_t PresentSurface::updateRegion(Frame&) { return 0; }
 struct PresentSurface::Frame {};
 std::string PresentSurface::Probe(void*) { return "none"; }
 double PresentSurface::RandrPeriodUs(void*, std::uint32_t) { return 0; }

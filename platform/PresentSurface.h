@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <QRect>
 #include <cstdint>
@@ -69,6 +70,10 @@ class PresentSurface : public QObject {
     // A frame is scheduled or on its way whose onset is not known yet.
     bool pending(std::uint32_t serial) const;
 
+    // The smallest rectangle holding every pixel that differs; empty when none does, the whole
+    // of `after` when the two cannot be compared.
+    static QRect ChangedArea(const QImage& before, const QImage& after);
+
     const FrameGrid& grid() const { return m_grid; }
     double periodMs() const { return m_grid.periodUs() / 1000.0; }
     // "randr" or "measured"
@@ -91,6 +96,7 @@ class PresentSurface : public QObject {
     void armSend();
     void sendDue();
     void send(Frame& frame, double nowUs);
+    std::uint32_t updateRegion(Frame& frame);
     void readEvents();
     void readQueuedLater();
     void fail(const std::string& why);
@@ -107,4 +113,6 @@ class PresentSurface : public QObject {
     double m_clockCheckSentUs = 0;
     bool m_failed = false;
     bool m_readPosted = false;
+    QImage m_lastSent;        // the latest frame sent, against which the next one is compared
+    bool m_wholeNext = true;  // the window's picture may be lost: the next frame goes whole
 };

@@ -17,12 +17,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string SystemError(const char* what) {
-    return std::string(what) + " (" + std::strerror(errno) + ")";
+std::string SystemError(const char* what, int error = errno) {
+    return std::string(what) + " (" + std::strerror(error) + ")";
 }
 
-bool SyncPath(const std::string& path, int flags) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+bool SyncFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
@@ -33,9 +33,38 @@ bool SyncPath(const std::string& path, int flags) {
     return synced;
 }
 
+// What a new file's permissions would be: 0666 less the umask.
+mode_t NewFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// A new empty file beside `target` with the given permissions; empty, with errno set, when it
+// could not be made.
+std::string MakeTemporary(const std::string& target, mode_t mode) {
+    const std::size_t nameStart = PathName::FileNameStart(target);
+    std::string temporary =
+        target.substr(0, nameStart) + "." + target.substr(nameStart) + ".XXXXXX";
+    const int fd = ::mkstemp(&temporary[0]);
+    if (fd < 0) {
+        return std::string();
+    }
+    const bool modeSet = ::fchmod(fd, mode) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!modeSet) {
+        ::unlink(temporary.c_str());
+        errno = error;
+        return std::string();
+    }
+    return temporary;
+}
+
 }  // namespace
 
-OutputFiles::OutputFiles(const std::vector<std::string>& inputs) {
+OutputFiles::OutputFiles(const std::vector<std::string>& inputs, FileSystem& files)
+    : m_files(files) {
     for (const std::string& path : inputs) {
         m_inputs.push_back(Identify(path));
     }
@@ -116,56 +145,42 @@ bool OutputFiles::Write(const std::string& path, const Writer& writer, std::stri
         return false;
     }
     // A symbolic link stays a link: its target is replaced.
-    std::error_code ignored;
-    const std::string target =
-        fs::is_symlink(path, ignored) ? fs::weakly_canonical(path, ignored).string() : path;
+    const std::string target = m_files.finalPath(path);
     struct stat info {};
-    const bool exists = ::stat(target.c_str(), &info) == 0;
-    if (exists && S_ISDIR(info.st_mode)) {
+    if (::stat(target.c_str(), &info) != 0) {
+        return Replace(target, NewFileMode(), writer, error);
+    }
+    if (S_ISDIR(info.st_mode)) {
         error = "is a folder";
         return false;
     }
-    if (exists && !S_ISREG(info.st_mode)) {
+    if (!S_ISREG(info.st_mode)) {
         // A device or a FIFO (/dev/stdout, say) cannot be replaced, only written to.
         return writer(target, error);
     }
-    const std::string folder = PathName::Folder(target);
-    const std::size_t nameStart = PathName::FileNameStart(target);
-    std::string temporary =
-        target.substr(0, nameStart) + "." + target.substr(nameStart) + ".XXXXXX";
-    const int fd = ::mkstemp(&temporary[0]);
-    if (fd < 0) {
+    return Replace(target, info.st_mode & 07777, writer, error);
+}
+
+bool OutputFiles::Replace(const std::string& target, mode_t mode, const Writer& writer,
+                          std::string& error) const {
+    const std::string temporary = MakeTemporary(target, mode);
+    if (temporary.empty()) {
         error = SystemError("cannot write");
         return false;
     }
-    mode_t mode = 0;
-    if (exists) {
-        mode = info.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    const bool modeSet = ::fchmod(fd, mode) == 0;
-    ::close(fd);
-    bool done = modeSet && writer(temporary, error);
-    if (!modeSet) {
-        error = SystemError("cannot write");
-    }
-    if (done && !SyncPath(temporary, O_RDONLY)) {
-        error = SystemError("cannot write");
-        done = false;
-    }
-    if (done && ::rename(temporary.c_str(), target.c_str()) != 0) {
-        error = SystemError("cannot write");
-        done = false;
-    }
-    if (!done) {
+    if (!writer(temporary, error)) {
         ::unlink(temporary.c_str());
         return false;
     }
-    if (!SyncPath(folder, O_RDONLY | O_DIRECTORY)) {
-        error = SystemError("written, but the folder could not be synced");
+    if (!SyncFile(temporary) || !m_files.rename(temporary, target)) {
+        error = SystemError("cannot write");
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    // EINVAL: the file system does not sync folders at all.
+    const int syncError = m_files.syncDirectory(target);
+    if (syncError != 0 && syncError != EINVAL) {
+        error = SystemError("written, but the folder could not be synced", syncError);
         return false;
     }
     return true;

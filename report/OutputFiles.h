@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "FileSystem.h"
+
 // Every file orvi-report writes goes through here, so that no output can take the place of an
 // input and none is left half-written: an output is written to a temporary file beside it,
 // checked, synced and renamed over the path (a device such as /dev/stdout is written to).
@@ -16,7 +18,9 @@ class OutputFiles {
     using Writer = std::function<bool(const std::string& path, std::string& error)>;
 
     // Notes which files the inputs are, by path and by file identity (device and inode).
-    explicit OutputFiles(const std::vector<std::string>& inputs);
+    // `files` resolves links to outputs, moves finished outputs into place and syncs their
+    // folders.
+    OutputFiles(const std::vector<std::string>& inputs, FileSystem& files);
 
     // Empty when `path` may be written; else the usage error naming the path and the input it
     // would overwrite (the same path, a symbolic link to it, or a hard link of it).
@@ -46,5 +50,10 @@ class OutputFiles {
 
     static Input Identify(const std::string& path);
 
+    // Writes a regular file or a new one anew: into a temporary file beside it, then over it.
+    bool Replace(const std::string& target, mode_t mode, const Writer& writer,
+                 std::string& error) const;
+
     std::vector<Input> m_inputs;
+    FileSystem& m_files;
 };

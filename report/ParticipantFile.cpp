@@ -22,6 +22,70 @@ std::string NotAFlag(const char* field, int value) {
     return std::string(field) + " " + std::to_string(value) + " is not 0 or 1";
 }
 
+// The item, eye and viewpoint: each in range, and the item the one the other two make.
+std::string ItemFault(const TrialLine& line) {
+    if (line.item < 1 || line.item > 16) {
+        return OutsideRange("item", line.item, 1, 16);
+    }
+    if (line.eye < 1 || line.eye > 2) {
+        return OutsideRange("eye", line.eye, 1, 2);
+    }
+    if (line.viewpoint < 1 || line.viewpoint > 8) {
+        return OutsideRange("viewpoint", line.viewpoint, 1, 8);
+    }
+    const int expectedItem = (line.eye - 1) * 8 + line.viewpoint;
+    if (line.item != expectedItem) {
+        return "item " + std::to_string(line.item) + " does not match eye " +
+               std::to_string(line.eye) + " and viewpoint " + std::to_string(line.viewpoint) +
+               " (item " + std::to_string(expectedItem) + " expected)";
+    }
+    return std::string();
+}
+
+// A negative time cannot come from a clock, nor a huge one from a run; either would dominate
+// every mean and slope it enters.
+std::string ReactionTimeFault(const TrialLine& line) {
+    if (line.reactionTime < 0.0 || !(line.reactionTime <= kMaxReactionTimeMs)) {
+        char text[64];
+        std::snprintf(text, sizeof text,
+                      line.reactionTime < 0.0 ? "negative reaction time %g"
+                                              : "reaction time %g beyond 10000000 ms",
+                      line.reactionTime);
+        return text;
+    }
+    return std::string();
+}
+
+std::string ResponseFault(const TrialLine& line) {
+    if (line.response < 0 || line.response > 2) {
+        return OutsideRange("response", line.response, 0, 2);
+    }
+    if (line.correct != 0 && line.correct != 1) {
+        return NotAFlag("correct flag", line.correct);
+    }
+    if (line.valid != 0 && line.valid != 1) {
+        return NotAFlag("valid flag", line.valid);
+    }
+    if (line.cancelled != 0 && line.cancelled != 1) {
+        return NotAFlag("cancel flag", line.cancelled);
+    }
+    return std::string();
+}
+
+// The experiment derives both flags from the click; a line where they disagree was edited, and
+// the report cannot tell which field is right.
+std::string FlagsFault(const TrialLine& line) {
+    if (line.valid != (line.response != 0 ? 1 : 0)) {
+        return "valid flag " + std::to_string(line.valid) + " does not match response " +
+               std::to_string(line.response);
+    }
+    if (line.correct != (line.response == line.eye ? 1 : 0)) {
+        return "correct flag " + std::to_string(line.correct) + " does not match eye " +
+               std::to_string(line.eye) + " and response " + std::to_string(line.response);
+    }
+    return std::string();
+}
+
 }  // namespace
 
 TrialCounts ParticipantFile::Counts() const {
@@ -41,52 +105,11 @@ TrialCounts ParticipantFile::Counts() const {
 }
 
 std::string CheckTrialLine(const TrialLine& line) {
-    if (line.item < 1 || line.item > 16) {
-        return OutsideRange("item", line.item, 1, 16);
-    }
-    if (line.eye < 1 || line.eye > 2) {
-        return OutsideRange("eye", line.eye, 1, 2);
-    }
-    if (line.viewpoint < 1 || line.viewpoint > 8) {
-        return OutsideRange("viewpoint", line.viewpoint, 1, 8);
-    }
-    const int expectedItem = (line.eye - 1) * 8 + line.viewpoint;
-    if (line.item != expectedItem) {
-        return "item " + std::to_string(line.item) + " does not match eye " +
-               std::to_string(line.eye) + " and viewpoint " + std::to_string(line.viewpoint) +
-               " (item " + std::to_string(expectedItem) + " expected)";
-    }
-    // A negative time cannot come from a clock, nor a huge one from a run; either would
-    // dominate every mean and slope it enters.
-    if (line.reactionTime < 0.0 || !(line.reactionTime <= kMaxReactionTimeMs)) {
-        char text[64];
-        std::snprintf(text, sizeof text,
-                      line.reactionTime < 0.0 ? "negative reaction time %g"
-                                              : "reaction time %g beyond 10000000 ms",
-                      line.reactionTime);
-        return text;
-    }
-    if (line.response < 0 || line.response > 2) {
-        return OutsideRange("response", line.response, 0, 2);
-    }
-    if (line.correct != 0 && line.correct != 1) {
-        return NotAFlag("correct flag", line.correct);
-    }
-    if (line.valid != 0 && line.valid != 1) {
-        return NotAFlag("valid flag", line.valid);
-    }
-    if (line.cancelled != 0 && line.cancelled != 1) {
-        return NotAFlag("cancel flag", line.cancelled);
-    }
-    // The experiment derives both flags from the click; a line where they disagree was edited,
-    // and the report cannot tell which field is right.
-    if (line.valid != (line.response != 0 ? 1 : 0)) {
-        return "valid flag " + std::to_string(line.valid) + " does not match response " +
-               std::to_string(line.response);
-    }
-    if (line.correct != (line.response == line.eye ? 1 : 0)) {
-        return "correct flag " + std::to_string(line.correct) + " does not match eye " +
-               std::to_string(line.eye) + " and response " + std::to_string(line.response);
+    for (auto fault : {ItemFault, ReactionTimeFault, ResponseFault, FlagsFault}) {
+        std::string text = fault(line);
+        if (!text.empty()) {
+            return text;
+        }
     }
     return std::string();
 }

@@ -191,34 +191,22 @@ bool EndsComplete(const std::string& path, PlotFormat format) {
     return end.size() >= last.size() && end.substr(end.size() - last.size()) == last;
 }
 
-}  // namespace
-
-const char* PlotExtension(PlotFormat format) {
-    switch (format) {
-        case PlotFormat::Png: return "png";
-        case PlotFormat::Svg: return "svg";
-        case PlotFormat::Pdf: return "pdf";
-    }
-    return "";
-}
-
-bool WritePlot(const PlotData& data, PlotFormat format, const std::string& path, int width,
-               int height, std::string& error) {
-    const char* device = format == PlotFormat::Png   ? "pngcairo"
-                         : format == PlotFormat::Svg ? "svg"
-                                                     : "pdfcairo";
+// PLplot would end the process on a device it lacks or a file it cannot create.
+bool CanPlot(const char* device, const std::string& path, std::string& error) {
     if (!DeviceAvailable(device)) {
         error = std::string("PLplot device \"") + device + "\" is not installed";
         return false;
     }
-    // PLplot would end the process on a file it cannot create.
     std::FILE* probe = std::fopen(path.c_str(), "wb");
     if (probe == nullptr) {
         error = "cannot write (" + std::string(std::strerror(errno)) + ")";
         return false;
     }
     std::fclose(probe);
+    return true;
+}
 
+void BeginPlot(const char* device, const std::string& path, int width, int height) {
     plsexit(OnPlplotExit);
     plsdev(device);
     plsfnam(path.c_str());
@@ -230,8 +218,10 @@ bool WritePlot(const PlotData& data, PlotFormat format, const std::string& path,
     SetColourFromHex(kEyeColour0, kEyeColours[0]);
     SetColourFromHex(kEyeColour0 + 1, kEyeColours[1]);
     plinit();
+}
 
-    const double scale = std::min(width / kBaseWidth, height / kBaseHeight);
+// Axes, grid, labels, title and caption.
+void DrawFrame(const PlotData& data, double scale) {
     double low = 0.0;
     double high = 0.0;
     YRange(data, low, high);
@@ -250,6 +240,30 @@ bool WritePlot(const PlotData& data, PlotFormat format, const std::string& path,
     plschr(0.0, 0.9);
     plmtex("t", 1.2, 0.5, 0.5, data.caption.c_str());
     plschr(0.0, 1.15);
+}
+
+}  // namespace
+
+const char* PlotExtension(PlotFormat format) {
+    switch (format) {
+        case PlotFormat::Png: return "png";
+        case PlotFormat::Svg: return "svg";
+        case PlotFormat::Pdf: return "pdf";
+    }
+    return "";
+}
+
+bool WritePlot(const PlotData& data, PlotFormat format, const std::string& path, int width,
+               int height, std::string& error) {
+    const char* device = format == PlotFormat::Png   ? "pngcairo"
+                         : format == PlotFormat::Svg ? "svg"
+                                                     : "pdfcairo";
+    if (!CanPlot(device, path, error)) {
+        return false;
+    }
+    BeginPlot(device, path, width, height);
+    const double scale = std::min(width / kBaseWidth, height / kBaseHeight);
+    DrawFrame(data, scale);
     DrawEye(data.eyes[0], 0, scale);
     DrawEye(data.eyes[1], 1, scale);
     DrawLegend(data, scale);

@@ -10,7 +10,7 @@ constexpr int kSlopeDecimals = 4;
 
 const char* const kEyeNames[] = {"1", "2", "both"};
 
-std::string Fit(const LineFit& fit) {
+std::string FitColumns(const LineFit& fit) {
     return std::to_string(fit.points) + "," + FormatFixed(fit.slope, kSlopeDecimals) + "," +
            FormatFixed(fit.intercept, kMsDecimals);
 }
@@ -70,9 +70,9 @@ std::string FormatGroupCsv(const GroupTable& group, const WithinSubjectTable& wi
 std::string FormatSlopesCsv(const std::vector<ParticipantReport>& participants) {
     std::string csv = "participant,eye,n_cells,slope_ms_per_deg,intercept_ms\n";
     for (const ParticipantReport& p : participants) {
-        csv += p.id + "," + kEyeNames[0] + "," + Fit(p.slopes.eye[0]) + "\n";
-        csv += p.id + "," + kEyeNames[1] + "," + Fit(p.slopes.eye[1]) + "\n";
-        csv += p.id + "," + kEyeNames[2] + "," + Fit(p.slopes.both) + "\n";
+        csv += p.id + "," + kEyeNames[0] + "," + FitColumns(p.slopes.eye[0]) + "\n";
+        csv += p.id + "," + kEyeNames[1] + "," + FitColumns(p.slopes.eye[1]) + "\n";
+        csv += p.id + "," + kEyeNames[2] + "," + FitColumns(p.slopes.both) + "\n";
     }
     return csv;
 }

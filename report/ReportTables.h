@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,24 @@ struct ParticipantReport {
     CellTable cells;
     Slopes slopes;
 };
+
+// What the summary's tables and the plots show of a cell, for a participant or for the group.
+struct ShownCell {
+    Descriptives rt;
+    std::optional<double> accuracy;
+};
+
+using ShownCells = std::array<ShownCell, kEyeCount * kDisparityCount>;
+
+// `cells` is a participant's CellTable or the GroupTable.
+template <typename Cells>
+ShownCells Shown(const Cells& cells) {
+    ShownCells shown{};
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        shown[i] = {cells[i].rt, cells[i].accuracy};
+    }
+    return shown;
+}
 
 // Fixed decimals, empty when there is no value. "-0.00" is written "0.00" so that a value that
 // rounds to zero reads the same from either side.

@@ -2,27 +2,70 @@
 
 #include <boost/math/distributions/students_t.hpp>
 #include <cmath>
+#include <numeric>
+
+namespace {
+
+constexpr int kCells = kDisparityCount;  // the conditions of one eye
+using Row = std::array<double, kCells>;  // one participant's means of them
+
+// The rows of the participants with a mean in each of the eye's cells (from `first` on).
+std::vector<Row> CompleteRows(const std::vector<CellTable>& participants, std::size_t first) {
+    std::vector<Row> rows;
+    for (const CellTable& cells : participants) {
+        Row row{};
+        bool complete = true;
+        for (std::size_t j = 0; j < kCells; ++j) {
+            const std::optional<double>& mean = cells[first + j].rt.mean;
+            complete = complete && mean.has_value();
+            row[j] = mean.value_or(0.0);
+        }
+        if (complete) {
+            rows.push_back(row);
+        }
+    }
+    return rows;
+}
+
+// Moves each row to the grand mean: what is left are the differences between cells.
+void Normalise(std::vector<Row>& rows) {
+    double grand = 0.0;
+    for (const Row& row : rows) {
+        grand = std::accumulate(row.begin(), row.end(), grand);
+    }
+    grand /= static_cast<double>(rows.size() * kCells);
+    for (Row& row : rows) {
+        const double own = std::accumulate(row.begin(), row.end(), 0.0) / kCells;
+        for (double& y : row) {
+            y += grand - own;
+        }
+    }
+}
+
+// The sample SD of column j.
+double ColumnSd(const std::vector<Row>& rows, std::size_t j) {
+    const double n = static_cast<double>(rows.size());
+    double mean = 0.0;
+    for (const Row& row : rows) {
+        mean += row[j];
+    }
+    mean /= n;
+    double squares = 0.0;
+    for (const Row& row : rows) {
+        squares += (row[j] - mean) * (row[j] - mean);
+    }
+    return std::sqrt(squares / (n - 1));
+}
+
+}  // namespace
 
 double StudentT975(int df) { return boost::math::quantile(boost::math::students_t(df), 0.975); }
 
 WithinSubjectTable WithinSubjectIntervals(const std::vector<CellTable>& participants) {
     WithinSubjectTable table;
-    constexpr int kCells = kDisparityCount;
     for (int eye = 0; eye < kEyeCount; ++eye) {
         const std::size_t first = static_cast<std::size_t>(eye * kCells);
-        std::vector<std::array<double, kCells>> rows;
-        for (const CellTable& cells : participants) {
-            std::array<double, kCells> row{};
-            bool complete = true;
-            for (std::size_t j = 0; j < kCells; ++j) {
-                const std::optional<double>& mean = cells[first + j].rt.mean;
-                complete = complete && mean.has_value();
-                row[j] = mean.value_or(0.0);
-            }
-            if (complete) {
-                rows.push_back(row);
-            }
-        }
+        std::vector<Row> rows = CompleteRows(participants, first);
         const int n = static_cast<int>(rows.size());
         for (std::size_t j = 0; j < kCells; ++j) {
             table[first + j].n = n;
@@ -30,36 +73,11 @@ WithinSubjectTable WithinSubjectIntervals(const std::vector<CellTable>& particip
         if (n < 2) {
             continue;
         }
-        double grand = 0.0;
-        for (const auto& row : rows) {
-            for (double y : row) {
-                grand += y;
-            }
-        }
-        grand /= n * kCells;
-        for (auto& row : rows) {
-            double own = 0.0;
-            for (double y : row) {
-                own += y;
-            }
-            own /= kCells;
-            for (double& y : row) {
-                y += grand - own;
-            }
-        }
+        Normalise(rows);
         const double factor = StudentT975(n - 1) / std::sqrt(static_cast<double>(n)) *
                               std::sqrt(static_cast<double>(kCells) / (kCells - 1));
         for (std::size_t j = 0; j < kCells; ++j) {
-            double mean = 0.0;
-            for (const auto& row : rows) {
-                mean += row[j];
-            }
-            mean /= n;
-            double squares = 0.0;
-            for (const auto& row : rows) {
-                squares += (row[j] - mean) * (row[j] - mean);
-            }
-            table[first + j].halfWidth = factor * std::sqrt(squares / (n - 1));
+            table[first + j].halfWidth = factor * ColumnSd(rows, j);
         }
     }
     return table;

@@ -3,7 +3,7 @@
 # Usage: install-deps.sh build|test|bench|demo|fuzz|format
 set -euo pipefail
 
-build=(cmake make g++ pkg-config qt6-base-dev libsdl2-dev fonts-ipafont-gothic qt6-translations-l10n libxcb1-dev libxcb-present-dev libxcb-randr0-dev libplplot-dev plplot-driver-cairo libboost-math-dev)
+build=(cmake make g++ pkg-config qt6-base-dev libsdl2-dev fonts-ipafont-gothic qt6-translations-l10n libxcb1-dev libxcb-present-dev libxcb-randr0-dev libxcb-xinput-dev libxcb-xfixes0-dev libplplot-dev plplot-driver-cairo libboost-math-dev)
 test=(libgtest-dev libx11-dev libxtst-dev xvfb xdotool x11-utils x11-xkb-utils xauth imagemagick dpkg-dev file groff-base)
 case "${1:-build}" in
   build) want=("${build[@]}") ;;
