@@ -86,7 +86,7 @@ TEST(ParticipantFile, SaysWhichFieldIsWrongAndSummarisesRepeats) {
         std::string(30, '9') + "x 1 1 1 0\n";
     for (int i = 0; i < 8; ++i) content += std::to_string(i + 1) + " 17\n";
     ParticipantFile file;
-    ScanRecordContent(content + "01 05 1 5 1 1 1 1 0 and a note\n01 05 1\n", file);
+    ScanRecordContent(content + "01 05 1 5 1 1 1 1 0 and a note\n01 05 1", file);  // no line end
     EXPECT_EQ(Problems(file),
               "1: trial line with 7 of 9 fields\n"
               "2: field 4 (viewpoint) is not a whole number: \"x\"\n"
