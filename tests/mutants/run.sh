@@ -13,7 +13,8 @@ names=("$@")
 [ ${#names[@]} -gt 0 ] || names=($(cd "$root/tests/mutants" && ls ./*.patch | sed 's|^\./||; s|\.patch$||'))
 
 rm -rf "$src" && mkdir -p "$src" "$build"
-git -C "$root" ls-files -z | tar -C "$root" --null -T - -cf - | tar -C "$src" -xf -
+# Fresh times (-m): a build folder left by an older copy must not take its objects as current.
+git -C "$root" ls-files -z | tar -C "$root" --null -T - -cf - | tar -C "$src" -xmf -
 launcher=$(command -v ccache || true)
 cmake -S "$src" -B "$build" -DORVI_WERROR=ON ${launcher:+-DCMAKE_CXX_COMPILER_LAUNCHER=$launcher} >/dev/null
 
