@@ -7,7 +7,7 @@ NOGUI_BUILD ?= build-nogui
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 # Every build that tests: the test targets, and warnings as errors.
-TEST_FLAGS = -DBUILD_TESTING=ON -DORVI_WERROR=ON
+TEST_FLAGS = -DBUILD_TESTING=ON -DORVI_WERROR=ON -DORVI_REPORT=ON
 
 .PHONY: all deps build run test test-nogui test-sanitize fuzz format format-check bench demo package clean
 
@@ -20,10 +20,10 @@ build: deps
 	cmake -S . -B $(BUILD) $(TEST_FLAGS) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Only the program and the packages it needs: no test packages, tools or test targets.
+# Only the program and the packages it needs: no test packages, tools, report or test targets.
 run:
 	@scripts/install-deps.sh build
-	cmake -S . -B $(BUILD) -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -DBUILD_TESTING=OFF -DORVI_REPORT=OFF $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS) --target orvi
 	@scripts/run.sh $(BUILD)
 

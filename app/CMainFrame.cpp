@@ -19,7 +19,9 @@ CMainFrame::CMainFrame(OrviWidget* view)
 
 void CMainFrame::ShowOverScreen() {
     // Without a window manager showFullScreen() alone keeps the default size.
-    if (QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        setGeometry(screen->geometry());
+    }
     showFullScreen();
     raise();
     activateWindow();

@@ -39,10 +39,12 @@ COrviApp::COrviApp(int& argc, char** argv) : m_app(argc, argv) {
     QApplication::setApplicationVersion(QStringLiteral(ORVI_VERSION));
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     if (m_translator.load(QStringLiteral("qtbase_ja"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QApplication::installTranslator(&m_translator);
-    if (QFontDatabase::families().contains(QStringLiteral("IPAGothic")))
+    }
+    if (QFontDatabase::families().contains(QStringLiteral("IPAGothic"))) {
         QApplication::setFont(QFont(QStringLiteral("IPAGothic")));
+    }
     m_icon = FaceIcon();
     QApplication::setWindowIcon(m_icon);
     MonotonicClock::TightenTimerSlack();
@@ -54,7 +56,9 @@ COrviApp::~COrviApp() {
 }
 
 bool COrviApp::InitInstance() {
-    if (!m_doc.OnNewDocument()) return false;
+    if (!m_doc.OnNewDocument()) {
+        return false;
+    }
     m_sound = std::make_unique<SdlSoundDevice>();
     WarnOfSilentCues();
     auto* view = new OrviWidget(*m_sound, m_platform, m_files);
@@ -66,8 +70,12 @@ bool COrviApp::InitInstance() {
 void COrviApp::WarnOfSilentCues() {
     const CueCheck cues(*m_sound);
     const std::vector<std::string> problems = cues.problems();
-    if (problems.empty()) return;
-    for (const std::string& problem : problems) std::cerr << "orvi: " << problem << "\n";
+    if (problems.empty()) {
+        return;
+    }
+    for (const std::string& problem : problems) {
+        std::cerr << "orvi: " << problem << "\n";
+    }
     std::cerr << "orvi: trials with a silent cue are still recorded as valid\n";
     QMessageBox box(QMessageBox::Warning, QStringLiteral("orvi"),
                     QString::fromStdString(cues.japaneseMessage()), QMessageBox::Ok);

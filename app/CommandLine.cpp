@@ -2,7 +2,9 @@
 
 CommandLine CommandLine::Parse(const std::vector<std::string>& args) {
     CommandLine line;
-    if (args.empty()) return line;
+    if (args.empty()) {
+        return line;
+    }
     const std::string& arg = args.front();
     if (args.size() > 1) {
         line.m_action = Action::UsageError;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <array>
 #include <iosfwd>
 #include <string>
 #include <vector>
 
+#include "CExperiment.h"
 #include "CueCheck.h"
 #include "DisplayCheck.h"
 
@@ -34,7 +36,7 @@ class SelfCheck {
 
         std::string settingsPath;  // empty when the program's own path is unknown
         bool settingsExist = false, settingsRead = false;
-        int settings[6] = {};  // in effect, in the settings file's order
+        std::array<int, CExperiment::kSettingCount> settings{};  // in effect, in the file's order
 
         std::string folder;
         bool folderWritable = false;

@@ -20,6 +20,8 @@ int main(int argc, char** argv) {
             return CommandLine::kExitUsage;
     }
     COrviApp app(argc, argv);
-    if (!app.InitInstance()) return 0;
+    if (!app.InitInstance()) {
+        return 0;
+    }
     return app.Run();
 }

@@ -35,7 +35,6 @@ constexpr std::size_t kCopyChunkBytes = 65536;
 
 const char kOpenMarker[] = "### open trial  : ";
 const char kCloseMarker[] = "### close trial : ";
-const char kParameterPrefix[] = "# param:";
 
 // The program's name with "ini" after its last "."; a name without one gets ".ini" added.
 // A "." in a folder name is not the extension.
@@ -79,8 +78,8 @@ std::string AsctimeText(std::time_t t) {
 
 // File values count items, eyes, viewpoints and responses from 1; wrap instead of overflowing
 // for values that were never written by the program.
-int MinusOne(int value) { return static_cast<int>(static_cast<unsigned>(value) - 1u); }
-int PlusOne(int value) { return static_cast<int>(static_cast<unsigned>(value) + 1u); }
+int FromFileNumber(int value) { return static_cast<int>(static_cast<unsigned>(value) - 1u); }
+int ToFileNumber(int value) { return static_cast<int>(static_cast<unsigned>(value) + 1u); }
 
 std::string WithLineEnds(const std::string& text, bool crlf) {
     if (!crlf) {
@@ -96,6 +95,53 @@ std::string WithLineEnds(const std::string& text, bool crlf) {
     }
     return converted;
 }
+
+// The line as the rewritten record file holds it: trial `number`'s line flagged as cancelled,
+// any other line as it was. A last line without an end gets the file's kind: every earlier line
+// end has been seen, so crlfSoFar knows it.
+std::string RewrittenLine(const LinePiece& line, int number, bool crlfSoFar) {
+    TrialLine fields{};
+    if (line.text.empty() ||
+        RecordLineParser::ScanTrialFields(line.text, fields) != RecordLineParser::kTrialFields ||
+        fields.number != number) {
+        return std::string(line.text) + std::string(line.lineEnd);
+    }
+    fields.cancelled = 1;
+    const std::string lineEnd =
+        line.lineEnd.empty() ? (crlfSoFar ? "\r\n" : "\n") : std::string(line.lineEnd);
+    return fields.Format() + lineEnd;
+}
+
+// Copies the record file from `source` to `to` with trial `number`'s line flagged as cancelled,
+// and syncs `to`. Returns the failure's message, or null; crlf: the file's kind of line end.
+const char* CopyCancelling(ByteSource& source, int number, RecordStream& to, bool& crlf) {
+    LineReader reader(source, LineSplitter::kRecordBuffer);
+    std::string chunk;
+    LinePiece line;
+    while (reader.next(line)) {
+        chunk += RewrittenLine(line, number, reader.usesCrlf());
+        if (chunk.size() >= kCopyChunkBytes) {
+            if (!to.write(chunk)) {
+                return kMsgTempFile;
+            }
+            chunk.clear();
+        }
+    }
+    if (reader.failed()) {
+        return kMsgAbnormal;
+    }
+    crlf = reader.usesCrlf();
+    if (!to.write(chunk) || !to.sync()) {
+        return kMsgTempFile;
+    }
+    return nullptr;
+}
+
+// The six settings and the swap flag, in the order the parameter line holds them.
+constexpr int CExperiment::*kParameters[RecordLineParser::kParameterCount] = {
+    &CExperiment::m_nBeepDelay,  &CExperiment::m_nBeepLength, &CExperiment::m_nFaceDelay,
+    &CExperiment::m_nBlinkWhite, &CExperiment::m_nBlinkRed,   &CExperiment::m_nHideCursor,
+    &CExperiment::m_nSwapSides};
 
 }  // namespace
 
@@ -115,26 +161,29 @@ void CExperiment::LoadSettings() {
         return;
     }
     m_szIniPath = SettingsPathFor(m_szIniPath);
-
-    int* const settings[6] = {&m_nBeepDelay,  &m_nBeepLength, &m_nFaceDelay,
-                              &m_nBlinkWhite, &m_nBlinkRed,   &m_nHideCursor};
     FileSystem::Opened opened = m_files.openForReading(m_szIniPath);
     if (opened.result == FileSystem::Opened::Result::Ok) {
-        // Lines the file does not have leave their settings at the defaults; what follows the
-        // sixth line is never read.
-        LineReader reader(*opened.source, LineSplitter::kSettingsBuffer);
-        LinePiece line;
-        for (int i = 0; i < 6 && reader.next(line); ++i) {
-            RecordLineParser::ScanIntegers(line.text, settings[i], 1);
-        }
-        return;
+        ReadSettings(*opened.source);
+    } else if (opened.result == FileSystem::Opened::Result::Missing) {
+        CreateSettingsFile();
     }
-    if (opened.result != FileSystem::Opened::Result::Missing) {
-        return;  // there, but not a file that can be read: never overwrite it
+    // Otherwise there, but not a file that can be read: never overwrite it.
+}
+
+// Lines the file does not have leave their settings at the defaults; what follows the sixth
+// line is never read. The first six parameters are the settings, in the file's order.
+void CExperiment::ReadSettings(ByteSource& source) {
+    LineReader reader(source, LineSplitter::kSettingsBuffer);
+    LinePiece line;
+    for (int i = 0; i < kSettingCount && reader.next(line); ++i) {
+        RecordLineParser::ScanIntegers(line.text, &(this->*kParameters[i]), 1);
     }
+}
+
+void CExperiment::CreateSettingsFile() {
     std::string text;
-    for (int i = 0; i < 6; ++i) {
-        text += std::to_string(*settings[i]) + "\t; " + kSjisSettingsComments[i] + "\n";
+    for (int i = 0; i < kSettingCount; ++i) {
+        text += std::to_string(this->*kParameters[i]) + "\t; " + kSjisSettingsComments[i] + "\n";
     }
     if (std::unique_ptr<RecordStream> file =
             m_files.open(m_szIniPath, FileSystem::OpenMode::CreateNew)) {
@@ -262,10 +311,27 @@ int CExperiment::ChooseRecordFile() {
 
 int CExperiment::OpenRecordFile() {
     ReleaseRecordFile();
-    // Locked before reading, so that no other instance writes between the read and the run.
     std::unique_ptr<RecordStream> file;
     bool created = false;
-    for (int attempt = 0; attempt < 3 && !file; ++attempt) {
+    const int locked = LockRecordFile(file, created);
+    if (locked != 0) {
+        return locked;
+    }
+    bool parametersTaken = false;
+    m_bCrlf = false;
+    if (created) {
+        SyncFolder(m_strPath);
+    } else if (RestoreRun(parametersTaken) != 0) {
+        return -1;  // continuing from a file that cannot be read back would lose the run
+    }
+    m_pFile = file.release();
+    AppendToRecordFile(OpeningText(created, parametersTaken));
+    return 0;
+}
+
+// Locked before reading, so that no other instance writes between the read and the run.
+int CExperiment::LockRecordFile(std::unique_ptr<RecordStream>& file, bool& created) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
         file = m_files.open(m_strPath, FileSystem::OpenMode::CreateNew);
         created = file != nullptr;
         if (!file) {
@@ -277,81 +343,95 @@ int CExperiment::OpenRecordFile() {
         if (!file->tryLock()) {
             return kRecordFileInUse;
         }
-        if (!file->isAt(m_strPath)) {
-            file.reset();  // replaced by its owner's cancellation before the lock was taken
+        if (file->isAt(m_strPath)) {
+            return 0;
         }
+        file.reset();  // replaced by its owner's cancellation before the lock was taken
     }
-    if (!file) {
+    return -1;
+}
+
+// Reads the continued record file back: its trials, the items done and the first parameter
+// line. -1 when it cannot be read to its end.
+int CExperiment::RestoreRun(bool& parametersTaken) {
+    FileSystem::Opened opened = m_files.openForReading(m_strPath);
+    if (opened.result != FileSystem::Opened::Result::Ok) {
         return -1;
     }
-    if (created) {
-        SyncFolder(m_strPath);
-    }
-
-    bool parametersTaken = false;
-    m_bCrlf = false;
-    if (!created) {
-        FileSystem::Opened opened = m_files.openForReading(m_strPath);
-        if (opened.result != FileSystem::Opened::Result::Ok) {
-            return -1;  // continuing from a file that cannot be read back would lose the run
-        }
-        LineReader reader(*opened.source, LineSplitter::kRecordBuffer);
-        LinePiece line;
-        while (reader.next(line)) {
-            TrialLine fields{};
-            if (!line.text.empty() && line.text[0] >= '0' && line.text[0] <= '9') {
-                if (!RecordLineParser::ParseTrialLine(line.text, fields)) {
-                    continue;
-                }
-                const TrialRecord record{
-                    MinusOne(fields.item), MinusOne(fields.eye),      MinusOne(fields.viewpoint),
-                    fields.reactionTime,   MinusOne(fields.response), fields.correct,
-                    fields.valid,          fields.cancelled};
-                StoreRecord(m_nTrials, record);
-                ++m_nTrials;
-                if (record.cancelled == 0 && record.valid == 1) {
-                    RestoreDoneItem(record.item, record.reactionTime);
-                }
-            } else if (!parametersTaken && RecordLineParser::IsParameterLine(line.text)) {
-                int values[RecordLineParser::kParameterCount] = {
-                    m_nBeepDelay, m_nBeepLength, m_nFaceDelay, m_nBlinkWhite,
-                    m_nBlinkRed,  m_nHideCursor, m_nSwapSides};
-                RecordLineParser::ScanParameters(line.text, values);
-                m_nBeepDelay = values[0];
-                m_nBeepLength = values[1];
-                m_nFaceDelay = values[2];
-                m_nBlinkWhite = values[3];
-                m_nBlinkRed = values[4];
-                m_nHideCursor = values[5];
-                m_nSwapSides = values[6];
-                parametersTaken = true;
-            }
-        }
-        if (reader.failed()) {
-            return -1;
-        }
-        m_bCrlf = reader.usesCrlf();
-        if (m_nPos < kItemCount) {
-            SelectCurrentItem();
+    LineReader reader(*opened.source, LineSplitter::kRecordBuffer);
+    LinePiece line;
+    while (reader.next(line)) {
+        TrialLine fields{};
+        if (RecordLineParser::ParseTrialLine(line.text, fields)) {
+            RestoreTrialLine(fields);
+        } else if (!parametersTaken && RecordLineParser::IsParameterLine(line.text)) {
+            TakeParameterLine(line.text);
+            parametersTaken = true;
         }
     }
-    m_pFile = file.release();
+    if (reader.failed()) {
+        return -1;
+    }
+    m_bCrlf = reader.usesCrlf();
+    if (m_nPos < kItemCount) {
+        SelectCurrentItem();
+    }
+    return 0;
+}
 
+void CExperiment::RestoreTrialLine(const TrialLine& fields) {
+    const TrialRecord record{FromFileNumber(fields.item),
+                             FromFileNumber(fields.eye),
+                             FromFileNumber(fields.viewpoint),
+                             fields.reactionTime,
+                             FromFileNumber(fields.response),
+                             fields.correct,
+                             fields.valid,
+                             fields.cancelled};
+    StoreRecord(m_nTrials, record);
+    ++m_nTrials;
+    if (record.cancelled == 0 && record.valid == 1) {
+        RestoreDoneItem(record.item, record.reactionTime);
+    }
+}
+
+// Values the line lacks keep those in force.
+void CExperiment::TakeParameterLine(std::string_view line) {
+    int values[RecordLineParser::kParameterCount];
+    for (int i = 0; i < RecordLineParser::kParameterCount; ++i) {
+        values[i] = this->*kParameters[i];
+    }
+    RecordLineParser::ScanParameters(line, values);
+    for (int i = 0; i < RecordLineParser::kParameterCount; ++i) {
+        this->*kParameters[i] = values[i];
+    }
+}
+
+// The open marker; the parameter line unless the file has one; a new file's column header.
+std::string CExperiment::OpeningText(bool created, bool parametersTaken) const {
     std::string text = kOpenMarker + AsctimeText(m_platform.calendarTime());
     if (!parametersTaken) {
-        char line[160];
-        std::snprintf(line, sizeof line, "%s %d %d %d %d %d %d %d\n", kParameterPrefix,
-                      m_nBeepDelay, m_nBeepLength, m_nFaceDelay, m_nBlinkWhite, m_nBlinkRed,
-                      m_nHideCursor, m_nSwapSides);
-        text += line;
+        text += RecordLineParser::kParameterPrefix;
+        const char* separator = "";
+        for (int CExperiment::*parameter : kParameters) {
+            text += separator + std::to_string(this->*parameter);
+            separator = " ";
+        }
+        text += "\n";
     }
     if (created) {
         text += std::string(kSjisColumnHeader) + "\n";
     }
-    AppendToRecordFile(text);
-    return 0;
+    return text;
 }
 
+std::array<int, CExperiment::kSettingCount> CExperiment::Settings() const {
+    std::array<int, kSettingCount> values{};
+    for (int i = 0; i < kSettingCount; ++i) {
+        values[static_cast<std::size_t>(i)] = this->*kParameters[i];
+    }
+    return values;
+}
 int CExperiment::CloseRecordFile() {
     if (m_pFile != nullptr) {
         AppendToRecordFile(kCloseMarker + AsctimeText(m_platform.calendarTime()));
@@ -394,9 +474,10 @@ void CExperiment::WriteRecordLine(int k) {
         return;
     }
     const TrialRecord& r = m_records[static_cast<std::size_t>(k)];
-    const TrialLine line{PlusOne(k),     PlusOne(r.item),     PlusOne(r.eye), PlusOne(r.viewpoint),
-                         r.reactionTime, PlusOne(r.response), r.correct,      r.valid,
-                         r.cancelled};
+    const TrialLine line{
+        ToFileNumber(k), ToFileNumber(r.item),     ToFileNumber(r.eye), ToFileNumber(r.viewpoint),
+        r.reactionTime,  ToFileNumber(r.response), r.correct,           r.valid,
+        r.cancelled};
     AppendToRecordFile(line.Format() + "\n");
 }
 
@@ -447,58 +528,32 @@ void CExperiment::RewriteCancelledLine(int k) {
     if (!temp) {
         Fail(kMsgTempFile, MessageIcon::Stop, 1);
     }
-    // Removed while still locked, so that no other instance's file of that name is touched.
-    auto failDiscarding = [&](const char* message) {
-        m_files.remove(tempPath);
-        temp->close();
-        Fail(message, MessageIcon::Stop, 1);
-    };
     if (!temp->setPermissions(permissions)) {
-        failDiscarding(kMsgTempFile);
+        FailDiscarding(*temp, tempPath, kMsgTempFile);
     }
-
     FileSystem::Opened old = m_files.openForReading(recordPath);
     if (old.result != FileSystem::Opened::Result::Ok) {
-        failDiscarding(kMsgAbnormal);
+        FailDiscarding(*temp, tempPath, kMsgAbnormal);
     }
-    LineReader reader(*old.source, LineSplitter::kRecordBuffer);
-    std::string chunk;
-    LinePiece line;
-    while (reader.next(line)) {
-        TrialLine fields{};
-        if (!line.text.empty() &&
-            RecordLineParser::ScanTrialFields(line.text, fields) ==
-                RecordLineParser::kTrialFields &&
-            fields.number == k + 1) {
-            fields.cancelled = 1;
-            chunk += fields.Format();
-            // Every earlier line end has been seen, so the file's kind of line end is known.
-            chunk += line.lineEnd.empty() ? (reader.usesCrlf() ? "\r\n" : "\n")
-                                          : std::string(line.lineEnd);
-        } else {
-            chunk += line.text;
-            chunk += line.lineEnd;
-        }
-        if (chunk.size() >= kCopyChunkBytes) {
-            if (!temp->write(chunk)) {
-                failDiscarding(kMsgTempFile);
-            }
-            chunk.clear();
-        }
-    }
-    if (reader.failed()) {
-        failDiscarding(kMsgAbnormal);
-    }
-    if (!temp->write(chunk) || !temp->sync()) {
-        failDiscarding(kMsgTempFile);
+    bool crlf = false;
+    if (const char* failure = CopyCancelling(*old.source, k + 1, *temp, crlf)) {
+        FailDiscarding(*temp, tempPath, failure);
     }
     if (!m_files.rename(tempPath, recordPath)) {
-        failDiscarding(kMsgCannotRebuild);
+        FailDiscarding(*temp, tempPath, kMsgCannotRebuild);
     }
     SyncFolder(recordPath);
     ReleaseRecordFile();
     m_pFile = temp.release();
-    m_bCrlf = reader.usesCrlf();
+    m_bCrlf = crlf;
+}
+
+// Removed while still locked, so that no other instance's file of that name is touched.
+void CExperiment::FailDiscarding(RecordStream& temp, const std::string& tempPath,
+                                 const char* message) {
+    m_files.remove(tempPath);
+    temp.close();
+    Fail(message, MessageIcon::Stop, 1);
 }
 
 // The file is complete on disk already; a folder sync that fails only leaves the entry's

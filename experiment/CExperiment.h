@@ -1,18 +1,22 @@
 #pragma once
 
+#include <array>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ExperimentPlatform.h"
 #include "FileSystem.h"
+#include "RecordLineParser.h"
 #include "ScheduleSlot.h"
+#include "TrialItem.h"
 #include "TrialRecord.h"
 
 // Bookkeeping of one experiment: settings, the order of the 16 items, the trial records and
 // the record file. The view holds one by value and reads its members directly.
 class CExperiment {
   public:
-    static constexpr int kItemCount = 16;
     // OpenRecordFile: another instance holds the file.
     static constexpr int kRecordFileInUse = -2;
 
@@ -22,7 +26,10 @@ class CExperiment {
     CExperiment& operator=(const CExperiment&) = delete;
 
     // Settings file
+    static constexpr int kSettingCount = 6;
     void LoadSettings();
+    // The values in effect, in the settings file's order.
+    std::array<int, kSettingCount> Settings() const;
 
     // Item schedule
     void ResetRun();
@@ -35,6 +42,9 @@ class CExperiment {
     int ChooseRecordFile();
     int OpenRecordFile();
     int CloseRecordFile();
+    // Stores trial m_nTrials from m_nResponse (-1: no eye hit), m_dReactionTime and the current
+    // item (m_nCurEye, m_nCurViewpoint, the item at schedule position m_nPos), marks that
+    // position done or missed, and appends the trial's line. Does not advance the schedule.
     void RecordTrial();
     void WriteRecordLine(int k);
 
@@ -61,9 +71,21 @@ class CExperiment {
     std::string m_szIniPath;
 
   private:
+    void ReadSettings(ByteSource& source);
+    void CreateSettingsFile();
+
+    // The steps of OpenRecordFile. LockRecordFile: 0, -1 or kRecordFileInUse; created: the
+    // file is new. RestoreRun: 0 or -1; parametersTaken: the file has a parameter line.
+    int LockRecordFile(std::unique_ptr<RecordStream>& file, bool& created);
+    int RestoreRun(bool& parametersTaken);
+    void RestoreTrialLine(const TrialLine& fields);
+    void TakeParameterLine(std::string_view line);
+    std::string OpeningText(bool created, bool parametersTaken) const;
     void RestoreDoneItem(int item, double reactionTime);
     void StoreRecord(int k, const TrialRecord& record);
     void RewriteCancelledLine(int k);
+    [[noreturn]] void FailDiscarding(RecordStream& temp, const std::string& tempPath,
+                                     const char* message);
     void AppendToRecordFile(const std::string& text);
     void SyncFolder(const std::string& path);
     void ReleaseRecordFile();

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr std::string_view kParameterPrefix = "# param: ";
-
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -51,42 +49,10 @@ class Scanner {
         SkipSpace();
         std::size_t i = m_pos;
         std::string number;
-        if (i < m_text.size() && (m_text[i] == '+' || m_text[i] == '-')) {
-            if (m_text[i] == '-') {
-                number += '-';
-            }
-            ++i;
-        }
-        std::size_t digits = 0;
-        for (; i < m_text.size() && IsDigit(m_text[i]); ++i, ++digits) {
-            number += m_text[i];
-        }
-        if (i < m_text.size() && m_text[i] == '.') {
-            number += '.';
-            for (++i; i < m_text.size() && IsDigit(m_text[i]); ++i, ++digits) {
-                number += m_text[i];
-            }
-        }
-        if (digits == 0) {
+        if (!TakeMantissa(i, number)) {
             return false;
         }
-        if (i < m_text.size() && (m_text[i] == 'e' || m_text[i] == 'E')) {
-            // Like the C library here, an exponent marker without digits is taken and ignored.
-            std::string exponent = "e";
-            ++i;
-            if (i < m_text.size() && (m_text[i] == '+' || m_text[i] == '-')) {
-                exponent += m_text[i];
-                ++i;
-            }
-            bool exponentDigits = false;
-            for (; i < m_text.size() && IsDigit(m_text[i]); ++i) {
-                exponent += m_text[i];
-                exponentDigits = true;
-            }
-            if (exponentDigits) {
-                number += exponent;
-            }
-        }
+        TakeExponent(i, number);
         double parsed = 0.0;
         const auto result = std::from_chars(number.data(), number.data() + number.size(), parsed);
         if (result.ec != std::errc() || result.ptr != number.data() + number.size()) {
@@ -98,6 +64,48 @@ class Scanner {
     }
 
   private:
+    // Sign, digits and fraction from text position i on, appended to number; false without a
+    // digit.
+    bool TakeMantissa(std::size_t& i, std::string& number) const {
+        if (i < m_text.size() && (m_text[i] == '+' || m_text[i] == '-')) {
+            if (m_text[i] == '-') {
+                number += '-';
+            }
+            ++i;
+        }
+        std::size_t digits = TakeDigits(i, number);
+        if (i < m_text.size() && m_text[i] == '.') {
+            number += '.';
+            ++i;
+            digits += TakeDigits(i, number);
+        }
+        return digits > 0;
+    }
+
+    // Like the C library here, an exponent marker without digits is taken and ignored.
+    void TakeExponent(std::size_t& i, std::string& number) const {
+        if (i >= m_text.size() || (m_text[i] != 'e' && m_text[i] != 'E')) {
+            return;
+        }
+        std::string exponent = "e";
+        ++i;
+        if (i < m_text.size() && (m_text[i] == '+' || m_text[i] == '-')) {
+            exponent += m_text[i];
+            ++i;
+        }
+        if (TakeDigits(i, exponent) > 0) {
+            number += exponent;
+        }
+    }
+
+    std::size_t TakeDigits(std::size_t& i, std::string& to) const {
+        const std::size_t start = i;
+        for (; i < m_text.size() && IsDigit(m_text[i]); ++i) {
+            to += m_text[i];
+        }
+        return i - start;
+    }
+
     void SkipSpace() {
         while (m_pos < m_text.size() && IsSpace(m_text[m_pos])) {
             ++m_pos;

@@ -17,6 +17,8 @@ class RecordLineParser {
   public:
     static constexpr int kTrialFields = 9;
     static constexpr int kParameterCount = 7;
+    // Begins the parameter line; the values follow, one space apart.
+    static constexpr std::string_view kParameterPrefix = "# param: ";
 
     // Scans up to `count` integers ("%d %d ..."); returns how many converted into values[0..].
     static int ScanIntegers(std::string_view text, int* values, int count);

@@ -33,8 +33,8 @@ if(TARGET orvi)
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# The package is the program; a build without the GUI has nothing to package.
-if(NOT TARGET orvi)
+# The package is the program and its report; a build without either has nothing to package.
+if(NOT TARGET orvi OR NOT TARGET orvi-report)
   return()
 endif()
 set(ORVI_PACKAGE_MAINTAINER "The orvi developers" CACHE STRING "Maintainer field of the package")

@@ -11,15 +11,18 @@ CueCheck::CueCheck(const SdlSoundDevice& device)
     : m_deviceOpen(device.isOpen()), m_deviceError(device.openError()) {
     std::error_code error;
     m_folder = std::filesystem::current_path(error).string();
-    for (const char* name : kCueFiles) m_files.push_back({name, device.inspectCue(name)});
+    for (const char* name : kCueFiles) {
+        m_files.push_back({name, device.inspectCue(name)});
+    }
 }
 
 std::vector<std::string> CueCheck::problems() const {
     std::vector<std::string> out;
-    if (!m_deviceOpen)
+    if (!m_deviceOpen) {
         out.push_back("no audio output device opens" +
                       (m_deviceError.empty() ? std::string() : " (" + m_deviceError + ")") +
                       ": both cues are silent");
+    }
     for (const File& file : m_files) {
         switch (file.info.state) {
             case State::Ok: break;
@@ -41,7 +44,9 @@ std::vector<std::string> CueCheck::problems() const {
 
 std::string CueCheck::japaneseMessage() const {
     std::string lines;
-    if (!m_deviceOpen) lines += "・音声出力装置を開けません。\n";
+    if (!m_deviceOpen) {
+        lines += "・音声出力装置を開けません。\n";
+    }
     for (const File& file : m_files) {
         switch (file.info.state) {
             case State::Ok: break;
@@ -57,7 +62,9 @@ std::string CueCheck::japaneseMessage() const {
                 break;
         }
     }
-    if (lines.empty()) return {};
+    if (lines.empty()) {
+        return {};
+    }
     return "合図音が鳴りません。このまま実験すると、合図音のない試行も有効として記録されます。\n"
            "\n" +
            lines + "\nOKを押すと、このまま続けます。";

@@ -71,16 +71,24 @@ class OrviWidget : public QWidget, public ViewHost {
     void renderIfDirty();
     void paintChanges();
     void flushToDisplay();
+    void repaintChanges(const QRegion& changes);
+    void paintOver(const SceneState& scene);
     bool uploadServerFrame();
     bool showServerFrame();
+    void showStaged();
     void timerFired(int id);
+    void scheduleStimulus(int id, int delayMs, int what, const SceneState& scene);
+    void stageFrame(int id, const SceneState& scene);
     void withdrawFrame(int id);
     // The scene drawn whole over a copy of the picture of record.
     std::unique_ptr<QImageCanvas> drawFrame(const SceneState& scene);
     void openPresent();
+    void connectPresent();
     void present();
     void frameShown(std::uint32_t serial, double onsetMs, std::uint64_t target, std::uint64_t msc,
                     const char* mode, bool missed);
+    void reportMissed(double onsetMs, int what, int trial, std::uint64_t target, std::uint64_t msc,
+                      const char* mode);
     void tellDisplayPath(const std::string& path, bool vblank);
 
     std::unique_ptr<QImageCanvas> m_canvas;

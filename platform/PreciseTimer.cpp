@@ -14,16 +14,24 @@ PreciseTimer::PreciseTimer(std::function<void()> onFire, QObject* parent)
 void PreciseTimer::start(int delayMs) { start(delayMs, MonotonicClock::NowMs()); }
 
 void PreciseTimer::start(int delayMs, double fromMs) {
-    if (delayMs < 0) delayMs = 0;
+    if (delayMs < 0) {
+        delayMs = 0;
+    }
     m_deadlineMs = fromMs + delayMs;
     m_active = true;
-    const double early = m_deadlineMs - MonotonicClock::NowMs() - kFinalWaitMs;
-    m_timer.start(early > 0 ? static_cast<int>(std::floor(early)) : 0);
+    arm();
 }
 
 void PreciseTimer::advance(double ms) {
-    if (!m_active || !(ms > 0)) return;
+    if (!m_active || !(ms > 0)) {
+        return;
+    }
     m_deadlineMs -= ms;
+    arm();
+}
+
+// The Qt timer wakes us kFinalWaitMs before the deadline, or at once when that has passed.
+void PreciseTimer::arm() {
     const double early = m_deadlineMs - MonotonicClock::NowMs() - kFinalWaitMs;
     m_timer.start(early > 0 ? static_cast<int>(std::floor(early)) : 0);
 }
@@ -34,14 +42,18 @@ void PreciseTimer::stop() {
 }
 
 void PreciseTimer::wake() {
-    if (!m_active) return;
+    if (!m_active) {
+        return;
+    }
     const double remaining = m_deadlineMs - MonotonicClock::NowMs();
     if (remaining > kFinalWaitMs + 1.0) {
         // Woken far too early (e.g. the event loop was busy re-arming); wait again.
-        m_timer.start(static_cast<int>(std::floor(remaining - kFinalWaitMs)));
+        arm();
         return;
     }
-    if (remaining > 0) MonotonicClock::SleepUntilMs(m_deadlineMs);
+    if (remaining > 0) {
+        MonotonicClock::SleepUntilMs(m_deadlineMs);
+    }
     m_active = false;
     m_onFire();
 }

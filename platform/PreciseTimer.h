@@ -24,6 +24,7 @@ class PreciseTimer : public QObject {
     double deadlineMs() const { return m_deadlineMs; }
 
   private:
+    void arm();
     void wake();
 
     std::function<void()> m_onFire;

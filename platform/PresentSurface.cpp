@@ -40,6 +40,8 @@ QRect PresentSurface::ChangedArea(const QImage& before, const QImage& after) {
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 
+#include "XcbFrameUploader.h"
+
 namespace {
 
 constexpr std::uint32_t kClockSerial = 0xfffffff0u;  // the "now" notification of the clock check
@@ -57,16 +59,50 @@ bool HasExtension(xcb_connection_t* c, const char* name) {
     return present;
 }
 
+// No background (an expose keeps what was there) and no input (presses go to Qt's window).
+xcb_window_t CreateStimulusWindow(xcb_connection_t* c, xcb_window_t parent, const QRect& area) {
+    const xcb_window_t window = xcb_generate_id(c);
+    const std::uint32_t values[] = {XCB_BACK_PIXMAP_NONE, XCB_EVENT_MASK_EXPOSURE};
+    xcb_create_window(
+        c, XCB_COPY_FROM_PARENT, window, parent, static_cast<std::int16_t>(area.x()),
+        static_cast<std::int16_t>(area.y()), static_cast<std::uint16_t>(std::max(1, area.width())),
+        static_cast<std::uint16_t>(std::max(1, area.height())), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+        XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values);
+    xcb_map_window(c, window);
+    return window;
+}
+
+// XFixes regions can name the part of a frame that changed.
+bool HasRegions(xcb_connection_t* c) {
+    const auto* xfixes = xcb_get_extension_data(c, &xcb_xfixes_id);
+    if (!xfixes || !xfixes->present) {
+        return false;
+    }
+    auto* version = xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 2, 0), nullptr);
+    const bool regions = version && version->major_version >= 2;
+    std::free(version);
+    return regions;
+}
+
+// The period of that mode; 0 where its dot clock is unknown.
+double ModePeriodUs(const xcb_randr_mode_info_t* modes, int count, xcb_randr_mode_t id) {
+    for (int m = 0; m < count; ++m) {
+        if (modes[m].id == id && modes[m].dot_clock && modes[m].htotal && modes[m].vtotal) {
+            return 1e6 * modes[m].htotal * modes[m].vtotal / modes[m].dot_clock;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 struct PresentSurface::Connection {
     xcb_connection_t* c = nullptr;
     xcb_window_t window = 0;
-    xcb_gcontext_t gc = 0;
     xcb_cursor_t blankCursor = 0;
-    std::uint8_t depth = 0;
     std::uint8_t opcode = 0;  // the Present extension's
     bool regions = false;     // XFixes regions can name the part of a frame that changed
+    std::unique_ptr<XcbFrameUploader> uploader;
     struct Pixmap {
         xcb_pixmap_t id;
         int width, height;
@@ -76,10 +112,19 @@ struct PresentSurface::Connection {
         bool busy() const { return awaitingComplete || awaitingIdle; }
     };
     std::vector<Pixmap> pixmaps;
+    Pixmap* pixmap(xcb_pixmap_t id) {
+        auto it = std::find_if(pixmaps.begin(), pixmaps.end(),
+                               [id](const Pixmap& p) { return p.id == id; });
+        return it == pixmaps.end() ? nullptr : &*it;
+    }
     ~Connection() {
-        if (!c) return;
-        for (const Pixmap& p : pixmaps) xcb_free_pixmap(c, p.id);
-        if (gc) xcb_free_gc(c, gc);
+        if (!c) {
+            return;
+        }
+        for (const Pixmap& p : pixmaps) {
+            xcb_free_pixmap(c, p.id);
+        }
+        uploader.reset();
         xcb_disconnect(c);
     }
 };
@@ -97,12 +142,18 @@ struct PresentSurface::Frame {
     std::uint64_t target = 0;
     QImage image;
     QRect changed;  // what it changes on the screen, once sent
+    // Timed, and its request not sent yet.
+    bool waiting() const { return !sent && !std::isnan(deadlineUs); }
 };
 
 std::string PresentSurface::Probe(void* connection) {
     auto* c = static_cast<xcb_connection_t*>(connection);
-    if (HasExtension(c, "XWAYLAND")) return "XWayland";
-    if (!HasExtension(c, "Present")) return "X11 without Present";
+    if (HasExtension(c, "XWAYLAND")) {
+        return "XWayland";
+    }
+    if (!HasExtension(c, "Present")) {
+        return "X11 without Present";
+    }
     return "X11+Present";
 }
 
@@ -113,18 +164,18 @@ double PresentSurface::RandrPeriodUs(void* connection, std::uint32_t root) {
     xcb_randr_get_screen_resources_current_reply_t* res =
         xcb_randr_get_screen_resources_current_reply(
             c, xcb_randr_get_screen_resources_current(c, root), nullptr);
-    if (!res) return 0;
+    if (!res) {
+        return 0;
+    }
     const xcb_randr_crtc_t* crtcs = xcb_randr_get_screen_resources_current_crtcs(res);
     const xcb_randr_mode_info_t* modes = xcb_randr_get_screen_resources_current_modes(res);
     const int nModes = xcb_randr_get_screen_resources_current_modes_length(res);
     for (int i = 0; i < xcb_randr_get_screen_resources_current_crtcs_length(res) && !period; ++i) {
         xcb_randr_get_crtc_info_reply_t* crtc = xcb_randr_get_crtc_info_reply(
             c, xcb_randr_get_crtc_info(c, crtcs[i], res->config_timestamp), nullptr);
-        if (!crtc) continue;
-        for (int m = 0; m < nModes && !period; ++m)
-            if (modes[m].id == crtc->mode && modes[m].dot_clock && modes[m].htotal &&
-                modes[m].vtotal)
-                period = 1e6 * modes[m].htotal * modes[m].vtotal / modes[m].dot_clock;
+        if (crtc) {
+            period = ModePeriodUs(modes, nModes, crtc->mode);
+        }
         std::free(crtc);
     }
     std::free(res);
@@ -136,7 +187,9 @@ void PresentSurface::AskToBypassCompositor(void* connection, std::uint32_t windo
     static const char kName[] = "_NET_WM_BYPASS_COMPOSITOR";
     xcb_intern_atom_reply_t* atom =
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kName - 1, kName), nullptr);
-    if (!atom) return;
+    if (!atom) {
+        return;
+    }
     const std::uint32_t bypass = 1;
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom->atom, XCB_ATOM_CARDINAL, 32, 1,
                         &bypass);
@@ -147,7 +200,9 @@ void PresentSurface::AskToBypassCompositor(void* connection, std::uint32_t windo
 std::unique_ptr<PresentSurface> PresentSurface::Open(std::uint32_t topLevel, const QRect& area,
                                                      std::string& why) {
     std::unique_ptr<PresentSurface> surface(new PresentSurface());
-    if (!surface->start(topLevel, area, why)) return nullptr;
+    if (!surface->start(topLevel, area, why)) {
+        return nullptr;
+    }
     return surface;
 }
 
@@ -166,109 +221,103 @@ bool PresentSurface::start(std::uint32_t topLevel, const QRect& area, std::strin
         return false;
     }
     why = Probe(c);
-    if (why != "X11+Present") return false;
+    if (why != "X11+Present") {
+        return false;
+    }
     m_x->opcode = xcb_get_extension_data(c, &xcb_present_id)->major_opcode;
     std::free(xcb_present_query_version_reply(c, xcb_present_query_version(c, 1, 2), nullptr));
-    if (const auto* xfixes = xcb_get_extension_data(c, &xcb_xfixes_id); xfixes && xfixes->present) {
-        auto* version =
-            xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 2, 0), nullptr);
-        m_x->regions = version && version->major_version >= 2;
-        std::free(version);
+    m_x->regions = HasRegions(c);
+    const xcb_window_t root = openWindow(topLevel, area, why);
+    if (!root) {
+        return false;
     }
+    m_randrPeriodUs = RandrPeriodUs(c, root);
+    m_grid = FrameGrid(m_randrPeriodUs);
+    // A compositor would add its own frame of delay and hide the flips from us.
+    AskToBypassCompositor(c, topLevel);
+    listen();
+    return true;
+}
 
-    // No background (an expose keeps what was there) and no input (presses go to Qt's window).
-    m_x->window = xcb_generate_id(c);
-    const std::uint32_t values[] = {XCB_BACK_PIXMAP_NONE, XCB_EVENT_MASK_EXPOSURE};
-    xcb_create_window(
-        c, XCB_COPY_FROM_PARENT, m_x->window, topLevel, static_cast<std::int16_t>(area.x()),
-        static_cast<std::int16_t>(area.y()), static_cast<std::uint16_t>(std::max(1, area.width())),
-        static_cast<std::uint16_t>(std::max(1, area.height())), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-        XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values);
-    xcb_map_window(c, m_x->window);
+// The stimulus window over `area`, and an uploader in its depth. Returns the screen's root, or
+// 0 with the reason when the window cannot take our frames.
+std::uint32_t PresentSurface::openWindow(std::uint32_t topLevel, const QRect& area,
+                                         std::string& why) {
+    xcb_connection_t* c = m_x->c;
+    m_x->window = CreateStimulusWindow(c, topLevel, area);
     xcb_get_geometry_reply_t* geometry =
         xcb_get_geometry_reply(c, xcb_get_geometry(c, m_x->window), nullptr);
     if (!geometry) {
         why = "X11+Present, but the stimulus window is not there";
-        return false;
+        return 0;
     }
-    m_x->depth = geometry->depth;
+    const std::uint8_t depth = geometry->depth;
     const xcb_window_t root = geometry->root;
     std::free(geometry);
-    const xcb_setup_t* setup = xcb_get_setup(c);
-    bool pixel32 = false;
-    for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f))
-        if (f.data->depth == m_x->depth) pixel32 = f.data->bits_per_pixel == 32;
-    const auto hostOrder =
-        Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? XCB_IMAGE_ORDER_LSB_FIRST : XCB_IMAGE_ORDER_MSB_FIRST;
-    if (!pixel32 || setup->image_byte_order != hostOrder || m_x->depth != 24) {
+    if (depth != 24 || !XcbFrameUploader::Takes32BitPixels(c, depth)) {
         why = "X11+Present, but the screen does not take 32-bit RGB pixels";
-        return false;
+        return 0;
     }
-
-    m_randrPeriodUs = RandrPeriodUs(c, root);
-    m_grid = FrameGrid(m_randrPeriodUs);
-
-    // A compositor would add its own frame of delay and hide the flips from us.
-    AskToBypassCompositor(c, topLevel);
     // Asked now, before any event can come: a reply waited for later could take Present's
     // events off the socket into xcb's queue, where the socket notifier never sees them.
     xcb_get_maximum_request_length(c);
-    m_x->gc = xcb_generate_id(c);
-    const std::uint32_t noExposures = 0;
-    xcb_create_gc(c, m_x->gc, m_x->window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+    m_x->uploader = std::make_unique<XcbFrameUploader>(c, m_x->window, depth);
+    return root;
+}
+
+// Reads Present's events from here on, and starts with the clock check, whose answer starts
+// the notifications that learn the grid.
+void PresentSurface::listen() {
+    xcb_connection_t* c = m_x->c;
     xcb_present_select_input(
         c, xcb_generate_id(c), m_x->window,
         XCB_PRESENT_EVENT_MASK_COMPLETE_NOTIFY | XCB_PRESENT_EVENT_MASK_IDLE_NOTIFY);
     m_notifier =
         std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(c), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { readEvents(); });
-    // The clock check; its answer starts the notifications that learn the grid.
     m_clockCheckSentUs = NowUs();
     xcb_present_notify_msc(c, m_x->window, kClockSerial, 0, 0, 0);
     xcb_flush(c);
     readQueuedLater();
-    return true;
 }
 
 void PresentSurface::fail(const std::string& why) {
-    if (m_failed) return;
+    if (m_failed) {
+        return;
+    }
     m_failed = true;
-    if (onFailed) onFailed(why);
+    if (onFailed) {
+        onFailed(why);
+    }
+}
+
+// Drops free pixmaps of an old size; reuses a free one; makes one while under the limit.
+int PresentSurface::freePixmap(int width, int height) {
+    auto& pixmaps = m_x->pixmaps;
+    for (int i = 0; i < static_cast<int>(pixmaps.size()); ++i) {
+        if (!pixmaps[i].busy() && (pixmaps[i].width != width || pixmaps[i].height != height)) {
+            xcb_free_pixmap(m_x->c, pixmaps[i].id);
+            pixmaps.erase(pixmaps.begin() + i--);
+        }
+    }
+    for (int i = 0; i < static_cast<int>(pixmaps.size()); ++i) {
+        if (!pixmaps[i].busy()) {
+            return i;
+        }
+    }
+    if (pixmaps.size() >= kMostPixmaps) {
+        return 0;  // the server holds too many
+    }
+    pixmaps.push_back({m_x->uploader->createPixmap(width, height), width, height, false, false});
+    return static_cast<int>(pixmaps.size()) - 1;
 }
 
 int PresentSurface::upload(const QImage& image) {
-    xcb_connection_t* c = m_x->c;
-    const int w = image.width(), h = image.height();
-    auto& pixmaps = m_x->pixmaps;
-    // Drop free pixmaps of an old size; reuse a free one; make one while under the limit.
-    int slot = -1;
-    for (int i = 0; i < static_cast<int>(pixmaps.size()); ++i)
-        if (!pixmaps[i].busy() && (pixmaps[i].width != w || pixmaps[i].height != h)) {
-            xcb_free_pixmap(c, pixmaps[i].id);
-            pixmaps.erase(pixmaps.begin() + i--);
-        }
-    for (int i = 0; i < static_cast<int>(pixmaps.size()) && slot < 0; ++i)
-        if (!pixmaps[i].busy()) slot = i;
-    if (slot < 0 && pixmaps.size() >= kMostPixmaps) slot = 0;  // the server holds too many
-    if (slot < 0) {
-        const xcb_pixmap_t id = xcb_generate_id(c);
-        xcb_create_pixmap(c, m_x->depth, id, m_x->window, static_cast<std::uint16_t>(w),
-                          static_cast<std::uint16_t>(h));
-        pixmaps.push_back({id, w, h, false, false});
-        slot = static_cast<int>(pixmaps.size()) - 1;
-    }
-    pixmaps[slot].awaitingComplete = pixmaps[slot].awaitingIdle = true;
-    const int stride = static_cast<int>(image.bytesPerLine());
-    const std::uint64_t maxBytes = std::uint64_t{xcb_get_maximum_request_length(c)} * 4 - 64;
-    const int rows = static_cast<int>(std::clamp<std::uint64_t>(maxBytes / stride, 1, 64));
-    for (int y = 0; y < h; y += rows) {
-        const int n = std::min(rows, h - y);
-        xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmaps[slot].id, m_x->gc,
-                      static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(n), 0,
-                      static_cast<std::int16_t>(y), 0, m_x->depth,
-                      static_cast<std::uint32_t>(n * stride), image.constScanLine(y));
-    }
-    xcb_flush(c);
+    const int slot = freePixmap(image.width(), image.height());
+    Connection::Pixmap& pixmap = m_x->pixmaps[static_cast<std::size_t>(slot)];
+    pixmap.awaitingComplete = pixmap.awaitingIdle = true;
+    m_x->uploader->put(pixmap.id, image);
+    xcb_flush(m_x->c);
     readQueuedLater();
     return slot;
 }
@@ -284,7 +333,9 @@ std::uint32_t PresentSurface::scheduleAfter(const QImage& image, std::uint32_t a
 
 std::uint32_t PresentSurface::scheduleAfterBlank(const QImage& image, std::uint64_t msc,
                                                  double delayMs) {
-    if (!m_grid.ready()) return schedule(image, MonotonicClock::NowMs() + delayMs);
+    if (!m_grid.ready()) {
+        return schedule(image, MonotonicClock::NowMs() + delayMs);
+    }
     const double delayUs = delayMs * 1000.0;
     return enqueue(image, m_grid.blankUs(msc) + delayUs, 0, delayUs, false, msc);
 }
@@ -297,7 +348,9 @@ std::uint32_t PresentSurface::enqueue(const QImage& image, double deadlineUs, st
                                       double delayUs, bool soon, std::uint64_t baseMsc) {
     auto frame = std::make_unique<Frame>();
     frame->serial = m_nextSerial++;
-    if (m_nextSerial >= kClockSerial) m_nextSerial = 1;
+    if (m_nextSerial >= kClockSerial) {
+        m_nextSerial = 1;
+    }
     frame->pixmap = m_x->pixmaps[static_cast<std::size_t>(upload(image))].id;
     frame->deadlineUs = deadlineUs;
     frame->after = after;
@@ -307,10 +360,11 @@ std::uint32_t PresentSurface::enqueue(const QImage& image, double deadlineUs, st
     frame->image = image;
     const std::uint32_t serial = frame->serial;
     m_frames.push_back(std::move(frame));
-    if (soon)
+    if (soon) {
         send(*m_frames.back(), NowUs());
-    else
+    } else {
         armSend();
+    }
     return serial;
 }
 
@@ -322,17 +376,22 @@ bool PresentSurface::pending(std::uint32_t serial) const {
 void PresentSurface::withdraw(std::uint32_t serial) {
     for (auto it = m_frames.begin(); it != m_frames.end(); ++it) {
         Frame& f = **it;
-        if (f.serial != serial) continue;
+        if (f.serial != serial) {
+            continue;
+        }
         if (!f.sent) {
-            for (auto& p : m_x->pixmaps)
-                if (p.id == f.pixmap) p.awaitingComplete = p.awaitingIdle = false;
+            if (Connection::Pixmap* p = m_x->pixmap(f.pixmap)) {
+                p->awaitingComplete = p->awaitingIdle = false;
+            }
             m_frames.erase(it);
             armSend();
             return;
         }
         // Sent already: the next frame aims at the same blank, and the server skips this one.
         f.withdrawn = true;
-        if (m_lastTarget == f.target && f.target > 0) m_lastTarget = f.target - 1;
+        if (m_lastTarget == f.target && f.target > 0) {
+            m_lastTarget = f.target - 1;
+        }
         return;
     }
 }
@@ -346,47 +405,53 @@ double PresentSurface::sendLeadUs() const {
 
 std::uint64_t PresentSurface::aim(const Frame& f, double nowUs) const {
     // A frame timed from another lasts whole frames: counted on the counter, not the clock.
-    if (f.baseMsc)
+    if (f.baseMsc) {
         return std::max(f.baseMsc + FrameGrid::framesFor(f.delayUs, m_grid.periodUs()),
                         m_grid.target(0, nowUs, kMarginUs, m_lastTarget));
+    }
     return m_grid.target(f.deadlineUs, nowUs, kMarginUs, m_lastTarget);
+}
+
+// When the frame's request must go: its blank less the lead; its deadline while the grid is
+// unknown.
+double PresentSurface::sendTimeUs(const Frame& frame, double nowUs) const {
+    return m_grid.ready() ? m_grid.blankUs(aim(frame, nowUs)) - sendLeadUs() : frame.deadlineUs;
 }
 
 void PresentSurface::armSend() {
     double sendAtUs = INFINITY;
-    const bool ready = m_grid.ready();
     for (const auto& f : m_frames) {
-        if (f->sent || std::isnan(f->deadlineUs)) continue;
-        double at = f->deadlineUs;
-        if (ready) {
-            at = m_grid.blankUs(aim(*f, NowUs())) - sendLeadUs();
+        if (f->waiting()) {
+            sendAtUs = std::min(sendAtUs, sendTimeUs(*f, NowUs()));
         }
-        sendAtUs = std::min(sendAtUs, at);
     }
     if (std::isinf(sendAtUs)) {
         m_sendTimer->stop();
         return;
     }
     m_sendTimer->start(0, sendAtUs / 1000.0);
-    // Fresh blanks while a frame waits, so that it is aimed by the latest phase of the grid.
-    if (!m_ticking && ready) {
-        m_ticking = true;
-        const double now = NowUs();
-        xcb_present_notify_msc(m_x->c, m_x->window, kBlankSerial,
-                               m_grid.target(now, now, 0, m_grid.lastMsc()), 0, 0);
-        xcb_flush(m_x->c);
-        readQueuedLater();
+    askForBlank();
+}
+
+// Fresh blanks while a frame waits, so that it is aimed by the latest phase of the grid.
+void PresentSurface::askForBlank() {
+    if (m_ticking || !m_grid.ready()) {
+        return;
     }
+    m_ticking = true;
+    const double now = NowUs();
+    xcb_present_notify_msc(m_x->c, m_x->window, kBlankSerial,
+                           m_grid.target(now, now, 0, m_grid.lastMsc()), 0, 0);
+    xcb_flush(m_x->c);
+    readQueuedLater();
 }
 
 void PresentSurface::sendDue() {
     const double now = NowUs();
-    const double lead = m_grid.ready() ? sendLeadUs() : 0;
     for (auto& f : m_frames) {
-        if (f->sent || std::isnan(f->deadlineUs)) continue;
-        double at = f->deadlineUs;
-        if (m_grid.ready()) at = m_grid.blankUs(aim(*f, now)) - lead;
-        if (at <= now + 500) send(*f, now);
+        if (f->waiting() && sendTimeUs(*f, now) <= now + 500) {
+            send(*f, now);
+        }
     }
     armSend();
 }
@@ -443,7 +508,9 @@ std::uint32_t PresentSurface::updateRegion(Frame& frame) {
 // While xcb writes a long request it also reads what the server sends, so events can wait in
 // its queue with nothing left on the socket for the notifier: they are read from the loop.
 void PresentSurface::readQueuedLater() {
-    if (m_readPosted) return;
+    if (m_readPosted) {
+        return;
+    }
     m_readPosted = true;
     QMetaObject::invokeMethod(
         this,
@@ -462,72 +529,108 @@ void PresentSurface::readEvents() {
     }
     while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
         const std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> owned(event, &std::free);
-        if ((event->response_type & 0x7f) == XCB_EXPOSE) {
+        const std::uint8_t type = event->response_type & 0x7f;
+        if (type == XCB_EXPOSE) {
             // The last of a series: the window lost (part of) its picture.
             m_wholeNext = true;
-            if (reinterpret_cast<const xcb_expose_event_t*>(event)->count == 0 && onExposed)
+            if (reinterpret_cast<const xcb_expose_event_t*>(event)->count == 0 && onExposed) {
                 onExposed();
-            continue;
-        }
-        if ((event->response_type & 0x7f) != XCB_GE_GENERIC) continue;
-        const auto* ge = reinterpret_cast<const xcb_ge_generic_event_t*>(event);
-        if (ge->extension != m_x->opcode) continue;
-        if (ge->event_type == XCB_PRESENT_EVENT_IDLE_NOTIFY) {
-            const auto* idle = reinterpret_cast<const xcb_present_idle_notify_event_t*>(event);
-            for (auto& p : m_x->pixmaps)
-                if (p.id == idle->pixmap) p.awaitingIdle = false;
-            continue;
-        }
-        if (ge->event_type != XCB_PRESENT_EVENT_COMPLETE_NOTIFY) continue;
-        const auto* done = reinterpret_cast<const xcb_present_complete_notify_event_t*>(event);
-        const double receivedUs = NowUs();
-        if (done->kind == XCB_PRESENT_COMPLETE_KIND_NOTIFY_MSC) {
-            if (done->serial == kClockSerial) {
-                if (!FrameGrid::clockAgrees(m_clockCheckSentUs, static_cast<double>(done->ust),
-                                            receivedUs))
-                    return fail("the Present timestamps are not on CLOCK_MONOTONIC");
-                // The next blanks, one by one, give the grid its period and phase.
-                for (std::uint64_t k = 1; k <= FrameGrid::kSpan + 1; ++k)
-                    xcb_present_notify_msc(c, m_x->window, kBlankSerial, done->msc + k, 0, 0);
-                xcb_flush(c);
-            } else {
-                const bool wasReady = m_grid.ready();
-                m_grid.add(done->msc, done->ust);
-                m_ticking = false;
-                if (!wasReady || std::any_of(m_frames.begin(), m_frames.end(), [](const auto& f) {
-                        return !f->sent && !std::isnan(f->deadlineUs);
-                    }))
-                    armSend();
             }
-            continue;
+        } else if (type == XCB_GE_GENERIC &&
+                   !presentEvent(*reinterpret_cast<const xcb_ge_generic_event_t*>(event))) {
+            return;
         }
-        auto it = std::find_if(m_frames.begin(), m_frames.end(),
-                               [&](const auto& f) { return f->serial == done->serial; });
-        if (it == m_frames.end()) continue;
-        const std::unique_ptr<Frame> frame = std::move(*it);
-        m_frames.erase(it);
-        for (auto& p : m_x->pixmaps)
-            if (p.id == frame->pixmap) p.awaitingComplete = false;
-        const bool skipped = done->mode == XCB_PRESENT_COMPLETE_MODE_SKIP;
-        if (!skipped) m_grid.add(done->msc, done->ust);
-        // Frames that wait for this one's onset now have their deadlines.
-        for (auto& f : m_frames)
-            if (f->after == frame->serial) {
-                // From the grid's blank rather than the raw ust, whose timer jitter would
-                // otherwise turn a whole number of frames into one more.
-                f->deadlineUs = (skipped || !m_grid.ready() ? static_cast<double>(done->ust)
-                                                            : m_grid.blankUs(done->msc)) +
-                                f->delayUs;
-                if (!skipped) f->baseMsc = done->msc;
-                f->after = 0;
+    }
+}
+
+bool PresentSurface::presentEvent(const xcb_ge_generic_event_t& event) {
+    if (event.extension != m_x->opcode) {
+        return true;
+    }
+    if (event.event_type == XCB_PRESENT_EVENT_IDLE_NOTIFY) {
+        const auto& idle = reinterpret_cast<const xcb_present_idle_notify_event_t&>(event);
+        if (Connection::Pixmap* p = m_x->pixmap(idle.pixmap)) {
+            p->awaitingIdle = false;
+        }
+        return true;
+    }
+    if (event.event_type != XCB_PRESENT_EVENT_COMPLETE_NOTIFY) {
+        return true;
+    }
+    const auto& done = reinterpret_cast<const xcb_present_complete_notify_event_t&>(event);
+    if (done.kind == XCB_PRESENT_COMPLETE_KIND_NOTIFY_MSC) {
+        return blankNotified(done);
+    }
+    frameCompleted(done);
+    return true;
+}
+
+bool PresentSurface::blankNotified(const xcb_present_complete_notify_event_t& done) {
+    if (done.serial != kClockSerial) {
+        const bool wasReady = m_grid.ready();
+        m_grid.add(done.msc, done.ust);
+        m_ticking = false;
+        if (!wasReady || std::any_of(m_frames.begin(), m_frames.end(),
+                                     [](const auto& f) { return f->waiting(); })) {
+            armSend();
+        }
+        return true;
+    }
+    if (!FrameGrid::clockAgrees(m_clockCheckSentUs, static_cast<double>(done.ust), NowUs())) {
+        fail("the Present timestamps are not on CLOCK_MONOTONIC");
+        return false;
+    }
+    // The next blanks, one by one, give the grid its period and phase.
+    for (std::uint64_t k = 1; k <= FrameGrid::kSpan + 1; ++k) {
+        xcb_present_notify_msc(m_x->c, m_x->window, kBlankSerial, done.msc + k, 0, 0);
+    }
+    xcb_flush(m_x->c);
+    return true;
+}
+
+void PresentSurface::frameCompleted(const xcb_present_complete_notify_event_t& done) {
+    auto it = std::find_if(m_frames.begin(), m_frames.end(),
+                           [&](const auto& f) { return f->serial == done.serial; });
+    if (it == m_frames.end()) {
+        return;
+    }
+    const std::unique_ptr<Frame> frame = std::move(*it);
+    m_frames.erase(it);
+    if (Connection::Pixmap* p = m_x->pixmap(frame->pixmap)) {
+        p->awaitingComplete = false;
+    }
+    const bool skipped = done.mode == XCB_PRESENT_COMPLETE_MODE_SKIP;
+    if (!skipped) {
+        m_grid.add(done.msc, done.ust);
+    }
+    timeFollowers(frame->serial, done);
+    armSend();
+    if (frame->withdrawn || !onShown) {
+        return;
+    }
+    const char* mode = skipped                                       ? "skip"
+                       : done.mode == XCB_PRESENT_COMPLETE_MODE_FLIP ? "flip"
+                                                                     : "copy";
+    onShown({frame->serial, static_cast<double>(done.ust) / 1000.0, frame->target, done.msc, mode,
+             frame->target > 0 && FrameGrid::missed(frame->target, done.msc, skipped)});
+}
+
+// Frames that wait for this one's onset now have their deadlines.
+void PresentSurface::timeFollowers(std::uint32_t serial,
+                                   const xcb_present_complete_notify_event_t& done) {
+    const bool skipped = done.mode == XCB_PRESENT_COMPLETE_MODE_SKIP;
+    // From the grid's blank rather than the raw ust, whose timer jitter would otherwise turn a
+    // whole number of frames into one more.
+    const double onsetUs =
+        skipped || !m_grid.ready() ? static_cast<double>(done.ust) : m_grid.blankUs(done.msc);
+    for (auto& f : m_frames) {
+        if (f->after == serial) {
+            f->deadlineUs = onsetUs + f->delayUs;
+            if (!skipped) {
+                f->baseMsc = done.msc;
             }
-        armSend();
-        if (frame->withdrawn || !onShown) continue;
-        const char* mode = skipped                                        ? "skip"
-                           : done->mode == XCB_PRESENT_COMPLETE_MODE_FLIP ? "flip"
-                                                                          : "copy";
-        onShown({frame->serial, static_cast<double>(done->ust) / 1000.0, frame->target, done->msc,
-                 mode, frame->target > 0 && FrameGrid::missed(frame->target, done->msc, skipped)});
+            f->after = 0;
+        }
     }
 }
 

@@ -14,6 +14,8 @@
 class PreciseTimer;
 class QImage;
 class QSocketNotifier;
+struct xcb_ge_generic_event_t;
+struct xcb_present_complete_notify_event_t;
 
 // A child window of the program's top-level window that Qt knows nothing of and so never paints
 // into, shown to through the X Present extension:
@@ -88,16 +90,27 @@ class PresentSurface : public QObject {
     struct Frame;
     PresentSurface();
     bool start(std::uint32_t topLevel, const QRect& area, std::string& why);
+    std::uint32_t openWindow(std::uint32_t topLevel, const QRect& area, std::string& why);
+    void listen();
     std::uint32_t enqueue(const QImage& image, double deadlineUs, std::uint32_t after,
                           double delayUs, bool soon, std::uint64_t baseMsc = 0);
+    int freePixmap(int width, int height);
     int upload(const QImage& image);
     std::uint64_t aim(const Frame& frame, double nowUs) const;
     double sendLeadUs() const;
+    double sendTimeUs(const Frame& frame, double nowUs) const;
     void armSend();
+    void askForBlank();
     void sendDue();
     void send(Frame& frame, double nowUs);
     std::uint32_t updateRegion(Frame& frame);
     void readEvents();
+    // False when the surface failed and reads no further.
+    bool presentEvent(const xcb_ge_generic_event_t& event);
+    // A blank notification: the clock check's answer, or a blank that teaches the grid.
+    bool blankNotified(const xcb_present_complete_notify_event_t& done);
+    void frameCompleted(const xcb_present_complete_notify_event_t& done);
+    void timeFollowers(std::uint32_t serial, const xcb_present_complete_notify_event_t& done);
     void readQueuedLater();
     void fail(const std::string& why);
 

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "FaceRenderer.h"
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -42,44 +44,129 @@ double ScreenAngle16(int left, int top, int right, int bottom, PixelPoint p) {
     return radians * 180.0 / kPi * 16.0;
 }
 
+// Paints the pixels of the target colour 4-connected to a seed, a run at a time.
+class SpanFill {
+  public:
+    SpanFill(QImage& image, std::uint32_t want, std::uint32_t paint)
+        : m_bits(image.bits()),
+          m_stride(image.bytesPerLine()),
+          m_width(image.width()),
+          m_height(image.height()),
+          m_want(want),
+          m_paint(paint) {}
+
+    std::uint32_t* row(int y) const {
+        return reinterpret_cast<std::uint32_t*>(m_bits + y * m_stride);
+    }
+    bool isTarget(const std::uint32_t* row, int x) const { return (row[x] & kRgbMask) == m_want; }
+
+    // The box of the pixels painted.
+    QRect fill(int x, int y) {
+        QRect painted(x, y, 1, 1);
+        m_seeds.reserve(1024);
+        m_seeds.push_back({x, y});
+        while (!m_seeds.empty()) {
+            const Seed s = m_seeds.back();
+            m_seeds.pop_back();
+            std::uint32_t* r = row(s.y);
+            if (!isTarget(r, s.x)) {
+                continue;  // painted since it was pushed
+            }
+            int left = s.x, right = s.x;
+            while (left > 0 && isTarget(r, left - 1)) {
+                --left;
+            }
+            while (right + 1 < m_width && isTarget(r, right + 1)) {
+                ++right;
+            }
+            std::fill(r + left, r + right + 1, m_paint);
+            painted |= QRect(QPoint(left, s.y), QPoint(right, s.y));
+            seedRuns(s.y - 1, left, right);
+            seedRuns(s.y + 1, left, right);
+        }
+        return painted;
+    }
+
+  private:
+    struct Seed {
+        int x, y;
+    };
+
+    // One seed per run of target pixels in row y between left and right: 4-connected, no
+    // diagonal reach past a span's ends.
+    void seedRuns(int y, int left, int right) {
+        if (y < 0 || y >= m_height) {
+            return;
+        }
+        const std::uint32_t* r = row(y);
+        int i = left;
+        while (i <= right) {
+            if (!isTarget(r, i)) {
+                ++i;
+                continue;
+            }
+            m_seeds.push_back({i, y});
+            while (i <= right && isTarget(r, i)) {
+                ++i;
+            }
+        }
+    }
+
+    std::uint8_t* m_bits;
+    qsizetype m_stride;
+    int m_width, m_height;
+    std::uint32_t m_want, m_paint;
+    std::vector<Seed> m_seeds;
+};
+
 class Painter : public QPainter {
   public:
     explicit Painter(QImage& image) : QPainter(&image) { setRenderHint(Antialiasing, false); }
 };
+
+// A fixed pixel size keeps the status box the same on every screen resolution and DPI setting.
+QFont StatusFont() {
+    QFont font = QGuiApplication::font();
+    if (QFontDatabase::families().contains(QStringLiteral("IPAGothic"))) {
+        font.setFamily(QStringLiteral("IPAGothic"));
+    }
+    font.setPixelSize(16);
+    return font;
+}
 
 }  // namespace
 
 QImageCanvas::QImageCanvas(int width, int height) { resize(width, height); }
 
 void QImageCanvas::resize(int width, int height) {
-    image_ = QImage(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
-    image_.fill(QColor(200, 200, 200));
-    changes_ = QRegion(image_.rect());
+    m_image = QImage(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+    m_image.fill(ToQColor(FaceRenderer::kGrey));
+    m_changes = QRegion(m_image.rect());
 }
 
 // Generous by a pen's width: round caps and the stroke's rounding reach past the box.
 void QImageCanvas::changed(const QRect& area) {
     constexpr int kMargin = 8;
-    changes_ += area.normalized().adjusted(-kMargin, -kMargin, kMargin, kMargin) & image_.rect();
+    m_changes += area.normalized().adjusted(-kMargin, -kMargin, kMargin, kMargin) & m_image.rect();
 }
 
 QRegion QImageCanvas::takeChanges() {
     QRegion taken;
-    std::swap(taken, changes_);
+    std::swap(taken, m_changes);
     return taken;
 }
 
-int QImageCanvas::width() const { return image_.width(); }
-int QImageCanvas::height() const { return image_.height(); }
+int QImageCanvas::width() const { return m_image.width(); }
+int QImageCanvas::height() const { return m_image.height(); }
 
 void QImageCanvas::fillRect(int left, int top, int right, int bottom, Rgb colour) {
-    Painter p(image_);
+    Painter p(m_image);
     p.fillRect(QRect(left, top, right - left, bottom - top), ToQColor(colour));
     changed(QRect(left, top, right - left, bottom - top));
 }
 
 void QImageCanvas::ellipse(int left, int top, int right, int bottom, Rgb fill, int penWidth) {
-    Painter p(image_);
+    Painter p(m_image);
     p.setPen(BlackPen(penWidth));
     p.setBrush(ToQColor(fill));
     p.drawEllipse(OutlineBox(left, top, right, bottom));
@@ -88,7 +175,7 @@ void QImageCanvas::ellipse(int left, int top, int right, int bottom, Rgb fill, i
 }
 
 void QImageCanvas::rectangle(int left, int top, int right, int bottom, Rgb fill) {
-    Painter p(image_);
+    Painter p(m_image);
     p.setPen(QPen(Qt::black, 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     p.setBrush(ToQColor(fill));
     p.drawRect(QRect(left, top, right - left - 1, bottom - top - 1));
@@ -98,8 +185,10 @@ void QImageCanvas::rectangle(int left, int top, int right, int bottom, Rgb fill)
 void QImageCanvas::polyline(const std::vector<PixelPoint>& points, int penWidth) {
     QPolygon polygon;
     polygon.reserve(static_cast<int>(points.size()));
-    for (const PixelPoint& pt : points) polygon << QPoint(pt.x, pt.y);
-    Painter p(image_);
+    for (const PixelPoint& pt : points) {
+        polygon << QPoint(pt.x, pt.y);
+    }
+    Painter p(m_image);
     p.setPen(BlackPen(penWidth));
     p.drawPolyline(polygon);
     changed(polygon.boundingRect().adjusted(-penWidth, -penWidth, penWidth, penWidth));
@@ -110,9 +199,13 @@ void QImageCanvas::arc(int left, int top, int right, int bottom, PixelPoint star
     const double from = ScreenAngle16(left, top, right, bottom, start);
     double span = ScreenAngle16(left, top, right, bottom, end) - from;
     // Counterclockwise from start to end; equal rays mean the whole ellipse.
-    while (span <= 0) span += 360 * 16;
-    while (span > 360 * 16) span -= 360 * 16;
-    Painter p(image_);
+    while (span <= 0) {
+        span += 360 * 16;
+    }
+    while (span > 360 * 16) {
+        span -= 360 * 16;
+    }
+    Painter p(m_image);
     p.setPen(BlackPen(penWidth));
     p.drawArc(OutlineBox(left, top, right, bottom), static_cast<int>(std::lround(from)),
               static_cast<int>(std::lround(span)));
@@ -123,73 +216,23 @@ void QImageCanvas::arc(int left, int top, int right, int bottom, PixelPoint star
 // Scanline span fill straight on the framebuffer: the face onset is timed, and this is the
 // one operation whose cost grows with the screen.
 void QImageCanvas::floodFill(int x, int y, Rgb target, Rgb fill) {
-    const int w = image_.width(), h = image_.height();
-    if (x < 0 || y < 0 || x >= w || y >= h) return;
+    if (x < 0 || y < 0 || x >= m_image.width() || y >= m_image.height()) {
+        return;
+    }
     const std::uint32_t want = Packed(target);
     const std::uint32_t paint = 0xff000000u | Packed(fill);
-    if (want == (paint & kRgbMask)) return;
-
-    std::uint8_t* bits = image_.bits();
-    const qsizetype stride = image_.bytesPerLine();
-    auto row = [&](int yy) { return reinterpret_cast<std::uint32_t*>(bits + yy * stride); };
-    auto isTarget = [&](const std::uint32_t* r, int xx) { return (r[xx] & kRgbMask) == want; };
-
-    if (!isTarget(row(y), x)) return;
-
-    struct Seed {
-        int x, y;
-    };
-    std::vector<Seed> stack;
-    stack.reserve(1024);
-    stack.push_back({x, y});
-    int minX = x, maxX = x, minY = y, maxY = y;
-
-    while (!stack.empty()) {
-        const Seed s = stack.back();
-        stack.pop_back();
-        std::uint32_t* r = row(s.y);
-        if (!isTarget(r, s.x)) continue;  // painted since it was pushed
-
-        int lx = s.x, rx = s.x;
-        while (lx > 0 && isTarget(r, lx - 1)) --lx;
-        while (rx + 1 < w && isTarget(r, rx + 1)) ++rx;
-        for (int i = lx; i <= rx; ++i) r[i] = paint;
-        minX = std::min(minX, lx);
-        maxX = std::max(maxX, rx);
-        minY = std::min(minY, s.y);
-        maxY = std::max(maxY, s.y);
-
-        // One seed per run of target pixels directly above and below the span (4-connected:
-        // no diagonal reach past its ends).
-        for (int ny : {s.y - 1, s.y + 1}) {
-            if (ny < 0 || ny >= h) continue;
-            const std::uint32_t* nr = row(ny);
-            int i = lx;
-            while (i <= rx) {
-                if (!isTarget(nr, i)) {
-                    ++i;
-                    continue;
-                }
-                stack.push_back({i, ny});
-                while (i <= rx && isTarget(nr, i)) ++i;
-            }
-        }
+    if (want == (paint & kRgbMask)) {
+        return;
     }
-    changed(QRect(QPoint(minX, minY), QPoint(maxX, maxY)));
-}
-
-// A fixed pixel size keeps the status box the same on every screen resolution and DPI setting.
-static QFont StatusFont() {
-    QFont font = QGuiApplication::font();
-    if (QFontDatabase::families().contains(QStringLiteral("IPAGothic")))
-        font.setFamily(QStringLiteral("IPAGothic"));
-    font.setPixelSize(16);
-    return font;
+    SpanFill spans(m_image, want, paint);
+    if (spans.isTarget(spans.row(y), x)) {
+        changed(spans.fill(x, y));
+    }
 }
 
 void QImageCanvas::text(int x, int y, const std::string& utf8) {
     const QString s = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    Painter p(image_);
+    Painter p(m_image);
     p.setFont(StatusFont());
     const QFontMetrics fm = p.fontMetrics();
     // Opaque white behind the glyphs, as a fresh paint context draws text.

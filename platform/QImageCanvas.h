@@ -14,8 +14,8 @@ class QImageCanvas : public Canvas {
     // Replaces the framebuffer; the old picture is dropped and the new one starts grey.
     void resize(int width, int height);
 
-    QImage& image() { return image_; }
-    const QImage& image() const { return image_; }
+    QImage& image() { return m_image; }
+    const QImage& image() const { return m_image; }
 
     int width() const override;
     int height() const override;
@@ -34,6 +34,6 @@ class QImageCanvas : public Canvas {
   private:
     void changed(const QRect& area);
 
-    QImage image_;
-    QRegion changes_;
+    QImage m_image;
+    QRegion m_changes;
 };

@@ -12,7 +12,9 @@
 std::string QtExperimentPlatform::programPath() {
     char buffer[4096];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) return {};
+    if (n <= 0) {
+        return {};
+    }
     return std::string(buffer, static_cast<size_t>(n));
 }
 
@@ -27,9 +29,13 @@ bool QtExperimentPlatform::chooseRecordFile(std::string& path) {
     dialog.setDefaultSuffix(QStringLiteral("txt"));
     dialog.setNameFilters({QStringLiteral("テキストファイル(*.txt)"), QStringLiteral("全て(*)")});
     dialog.setWindowTitle(QStringLiteral("開く"));
-    if (dialog.exec() != QDialog::Accepted) return false;
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
     const QStringList chosen = dialog.selectedFiles();
-    if (chosen.isEmpty()) return false;
+    if (chosen.isEmpty()) {
+        return false;
+    }
     path = QFile::encodeName(chosen.first()).toStdString();
     return true;
 }

@@ -84,11 +84,15 @@ class SdlSoundDevice : public QObject, public SoundDevice {
     enum class Pass { Idle, Armed, Repeating };
 
     static void audioCallback(void* self, std::uint8_t* stream, int bytes);
+    bool openDevice();
     void render(std::int16_t* out, int frames);
+    void mixBeep(std::int16_t* out, int frames);
     void deliverCompletion(std::uint64_t token);
+    bool handOver(std::uint64_t token);
     int openSound(const std::string& file, const std::string& alias);
     int playSound(const std::string& alias);
     void stopPlayback();
+    void switchCue(const Cue* cue);
 
     std::uint32_t m_device = 0;
     bool m_sdlAudioInit = false;

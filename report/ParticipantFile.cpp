@@ -10,6 +10,7 @@
 #include "LineSplitter.h"
 #include "RecordLineParser.h"
 #include "StringByteSource.h"
+#include "TrialItem.h"
 
 namespace {
 
@@ -24,16 +25,16 @@ std::string NotAFlag(const char* field, int value) {
 
 // The item, eye and viewpoint: each in range, and the item the one the other two make.
 std::string ItemFault(const TrialLine& line) {
-    if (line.item < 1 || line.item > 16) {
-        return OutsideRange("item", line.item, 1, 16);
+    if (line.item < 1 || line.item > kItemCount) {
+        return OutsideRange("item", line.item, 1, kItemCount);
     }
-    if (line.eye < 1 || line.eye > 2) {
-        return OutsideRange("eye", line.eye, 1, 2);
+    if (line.eye < 1 || line.eye > kEyeCount) {
+        return OutsideRange("eye", line.eye, 1, kEyeCount);
     }
-    if (line.viewpoint < 1 || line.viewpoint > 8) {
-        return OutsideRange("viewpoint", line.viewpoint, 1, 8);
+    if (line.viewpoint < 1 || line.viewpoint > kViewpointCount) {
+        return OutsideRange("viewpoint", line.viewpoint, 1, kViewpointCount);
     }
-    const int expectedItem = (line.eye - 1) * 8 + line.viewpoint;
+    const int expectedItem = ItemNumber(line.eye - 1, line.viewpoint - 1) + 1;
     if (line.item != expectedItem) {
         return "item " + std::to_string(line.item) + " does not match eye " +
                std::to_string(line.eye) + " and viewpoint " + std::to_string(line.viewpoint) +

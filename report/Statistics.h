@@ -4,9 +4,9 @@
 #include <optional>
 #include <vector>
 
+#include "TrialItem.h"
 #include "TrialLine.h"
 
-inline constexpr int kEyeCount = 2;
 inline constexpr int kDisparityCount = 5;
 inline constexpr std::array<int, kDisparityCount> kDisparities = {0, 45, 90, 135, 180};
 

@@ -26,22 +26,24 @@ start_display 1024x768x24
 shot() { import -window root "$out/screens/$1.png"; }
 colour() { "$PROBE" pixel "$1" "$2"; }
 
+# Sets RED to the eye that is red, if one is.
+red_eye() {
+  if [ "$(colour "$EYE0_X" "$EYE0_Y")" = "255 0 0" ]; then RED=0; return 0; fi
+  [ "$(colour "$EYE1_X" "$EYE1_Y")" = "255 0 0" ] && RED=1
+}
+no_red_eye() { ! red_eye; }
+
 # Practice 1 until both red-eye modes have been seen. The red eye is the target.
 practice_blink() {
   local tries
   for tries in $(seq 12); do
     key 1
     wait_face
-    local red=-1
-    for _ in $(seq 40); do
-      if [ "$(colour "$EYE0_X" "$EYE0_Y")" = "255 0 0" ]; then red=0; break; fi
-      if [ "$(colour "$EYE1_X" "$EYE1_Y")" = "255 0 0" ]; then red=1; break; fi
-      sleep 0.02
-    done
-    [ "$red" -ge 0 ] || e2e_fail "no red eye in the blink practice"
-    [ -f "$out/screens/practice-eye$red-red.png" ] || shot "practice-eye$red-red"
-    click_eye "$red"
-    sleep 0.2
+    wait_until 20 red_eye || e2e_fail "no red eye in the blink practice within 20 s"
+    [ -f "$out/screens/practice-eye$RED-red.png" ] || shot "practice-eye$RED-red"
+    click_eye "$RED"
+    # The next round must not take this round's red eye, still on screen, for its own.
+    wait_until 5 no_red_eye || e2e_fail "the red eye stayed red after a click on it"
     [ -f "$out/screens/practice-eye0-red.png" ] && [ -f "$out/screens/practice-eye1-red.png" ] && return 0
   done
   e2e_fail "the blink practice never showed both red-eye modes"
@@ -49,13 +51,12 @@ practice_blink() {
 
 # One trial; screenshots each viewpoint the first time it shows.
 demo_trial() {
-  key Return
-  "$PROBE" noface 5000 >/dev/null || e2e_fail "the face did not go at the start"
-  wait_face
+  start_trial
   [ -f "$out/screens/viewpoint-$((FACE_VP + 1)).png" ] || shot "viewpoint-$((FACE_VP + 1))"
+  # The participant's reaction: a deliberate pause of 0.3 to 0.6 s, as a person would take.
   sleep 0.$((RANDOM % 4 + 3))
   if [ "$1" = miss ]; then "$PROBE" click 3 3; else click_eye $((RANDOM % 2)); fi
-  "$PROBE" noface 5000 >/dev/null || e2e_fail "the face did not go after the click"
+  no_face || e2e_fail "the face did not go after the click"
 }
 
 hits() { trial_lines "$record" | awk '$8 == 1 && $9 == 0' | wc -l; }
@@ -68,6 +69,8 @@ focus_window '^orvi$'
 practice_blink
 echo "demo: sound practice"
 key 2
+# Deliberate: the participant listens to the looping cue for a second before answering, so that
+# the recorded audio holds it.
 sleep 1
 click_eye 0
 click_eye 1
@@ -77,7 +80,7 @@ demo_trial miss
 demo_trial hit
 demo_trial hit
 key BackSpace  # the operator takes the last trial back
-sleep 0.3
+wait_until 10 last_trial_is "$record" ' 1$' || e2e_fail "the cancel did not reach the record file"
 demo_trial hit
 demo_trial miss
 while [ "$(hits)" -lt 8 ]; do demo_trial hit; done
@@ -94,7 +97,8 @@ key Return
 wait_face
 focus_window '^orvi$'
 while [ "$(hits)" -lt 16 ]; do demo_trial hit; done
-sleep 0.3
+shows_status "$(trial_lines "$record" | wc -l)" 16 1 >/dev/null ||
+  e2e_fail "the status box does not show the finished run"
 shot finished
 key Escape
 wait_orvi

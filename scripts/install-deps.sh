@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages orvi needs, only those that are missing.
 # Usage: install-deps.sh build|test|bench|demo|fuzz|format
+# build is what orvi alone needs (`make run`); the others add orvi-report's and the tests'.
 set -euo pipefail
 
-build=(cmake make g++ pkg-config qt6-base-dev libsdl2-dev fonts-ipafont-gothic qt6-translations-l10n libxcb1-dev libxcb-present-dev libxcb-randr0-dev libxcb-xinput-dev libxcb-xfixes0-dev libplplot-dev plplot-driver-cairo libboost-math-dev)
-test=(libgtest-dev libx11-dev libxtst-dev xvfb xdotool x11-utils x11-xkb-utils xauth imagemagick dpkg-dev file groff-base)
+build=(cmake make g++ pkg-config qt6-base-dev libsdl2-dev fonts-ipafont-gothic qt6-translations-l10n libxcb1-dev libxcb-present-dev libxcb-randr0-dev libxcb-xinput-dev libxcb-xfixes0-dev)
+test=(libplplot-dev plplot-driver-cairo libboost-math-dev libgtest-dev libx11-dev libxtst-dev xvfb xdotool x11-xkb-utils xauth imagemagick dpkg-dev file groff-base)
 case "${1:-build}" in
   build) want=("${build[@]}") ;;
   test) want=("${build[@]}" "${test[@]}") ;;

@@ -62,15 +62,15 @@ struct FaceAt {
     int eyeX[2], eyeY[2], radius;
 };
 
-bool IsEyeColour(Rgb c) { return c == Rgb{255, 255, 255} || c == Rgb{255, 0, 0}; }
+bool IsEyeColour(Rgb c) { return c == FaceRenderer::kWhite || c == FaceRenderer::kRed; }
 
 // A viewpoint is on screen when its hair seed is black and both eye centres are eye-coloured.
 FaceAt DetectFace(const ScreenGrab& screen) {
     const int w = screen.width, h = screen.height;
-    for (int v = 0; v < 8; ++v) {
+    for (int v = 0; v < kViewpointCount; ++v) {
         const UnitPoint& seed = kFaceGeometry[v].fillSeed;
         const PixelPoint hair = FaceRenderer::ToPixel(w, h, seed.x, seed.y);
-        if (!(screen.at(hair.x, hair.y) == Rgb{0, 0, 0})) continue;
+        if (!(screen.at(hair.x, hair.y) == FaceRenderer::kBlack)) continue;
         SceneState s{};
         FaceRenderer::PlaceEyes(w, h, v, s);
         if (IsEyeColour(screen.at(s.eyeX[0], s.eyeY[0])) &&

@@ -36,7 +36,7 @@ COrviView::COrviView(ViewHost& host, SoundDevice& sound, ExperimentPlatform& pla
     m_sound.setNotifyHandler([this](int code) { OnMciNotify(code); });
     OpenCues();
     m_experiment.StartRun();
-    m_nState = m_experiment.m_nPos < CExperiment::kItemCount ? STATE_IDLE : STATE_FINISHED;
+    m_nState = IdleOrFinished();
     OnSetCursor();
 }
 
@@ -61,7 +61,7 @@ void COrviView::OnTrialStart() {
         m_bRedrawFace = 1;
         m_host.Invalidate(true);
         m_nFeedback = FEEDBACK_NONE;
-        m_nState = m_experiment.m_nPos < CExperiment::kItemCount ? STATE_IDLE : STATE_FINISHED;
+        m_nState = IdleOrFinished();
         m_nCancelDepth = 0;
         OnSetCursor();
     } else {
@@ -70,11 +70,13 @@ void COrviView::OnTrialStart() {
 }
 
 void COrviView::OnTrialCancel() {
-    if (m_nState != STATE_IDLE && m_nState != STATE_FINISHED) return;
+    if (m_nState != STATE_IDLE && m_nState != STATE_FINISHED) {
+        return;
+    }
     m_experiment.CancelTrial(m_nCancelDepth);
     ++m_nCancelDepth;
     // A run whose last schedule position is still done cannot take another trial.
-    m_nState = m_experiment.m_nPos < CExperiment::kItemCount ? STATE_IDLE : STATE_FINISHED;
+    m_nState = IdleOrFinished();
     m_host.Invalidate(false);
 }
 
@@ -91,7 +93,9 @@ void COrviView::ResetViewpointForDemo() {
 }
 
 void COrviView::OnDemoBlink() {
-    if (m_nState != STATE_IDLE) return;
+    if (m_nState != STATE_IDLE) {
+        return;
+    }
     ResetViewpointForDemo();
     m_nState = STATE_BLINK_DEMO;
     if (std::rand() % 2 == 0) {
@@ -107,7 +111,9 @@ void COrviView::OnDemoBlink() {
 }
 
 void COrviView::OnDemoSound() {
-    if (m_nState != STATE_IDLE) return;
+    if (m_nState != STATE_IDLE) {
+        return;
+    }
     ResetViewpointForDemo();
     m_nState = STATE_SOUND_DEMO;
     m_nTargetEye = std::rand() % 2 == 0 ? 0 : 1;
@@ -125,7 +131,9 @@ void COrviView::Advance(int id, double shownMs) {
     const int redMode = m_nTargetEye != 0 ? FACE_EYE1_RED : FACE_EYE0_RED;
     switch (id) {
         case TIMER_RED_END:
-            if (m_nState != STATE_BLINK_DEMO) return UnexpectedTimer(id);
+            if (m_nState != STATE_BLINK_DEMO) {
+                return UnexpectedTimer(id);
+            }
             m_nFaceMode = FACE_PLAIN;
             TakeDrawn(Scene());
             m_host.Trace("white", shownMs);
@@ -133,7 +141,9 @@ void COrviView::Advance(int id, double shownMs) {
                                  FRAME_RED, SceneWith(redMode));
             return;
         case TIMER_WHITE_END:
-            if (m_nState != STATE_BLINK_DEMO) return UnexpectedTimer(id);
+            if (m_nState != STATE_BLINK_DEMO) {
+                return UnexpectedTimer(id);
+            }
             m_nFaceMode = redMode;
             TakeDrawn(Scene());
             m_host.Trace("red", shownMs);
@@ -142,38 +152,46 @@ void COrviView::Advance(int id, double shownMs) {
             return;
         case TIMER_TRIAL:
             if (m_nState == STATE_WAIT_BEEP) {
-                m_host.Trace("beep_start", m_host.NowMs());
-                m_sound.beep(kBeepFrequencyHz, NonNegative(m_experiment.m_nBeepLength));
-                m_host.Trace("beep_end", m_host.NowMs());
-                m_nState = STATE_WAIT_FACE;
-                // Handed now, the face can be drawn during the face delay and only has to be
-                // shown at the onset.
-                SceneState onset = SceneWith(FACE_PLAIN);
-                onset.redrawFace = 1;
-                m_host.SetFrameTimer(TIMER_TRIAL, NonNegative(m_experiment.m_nFaceDelay),
-                                     FRAME_FACE, onset);
-            } else if (m_nState == STATE_WAIT_FACE) {
-                m_nFaceMode = FACE_PLAIN;
-                m_bRedrawFace = 1;
-                TakeDrawn(Scene());
-                PlayCue(m_nTargetEye);
-                m_nState = STATE_WAIT_RESPONSE;
-                // The reaction time counts from the moment the face reached the display.
-                m_clkOnset = shownMs;
-                m_host.Trace("onset", m_clkOnset);
-            } else {
-                UnexpectedTimer(id);
+                return BeepThenAwaitFace();
             }
-            return;
+            if (m_nState == STATE_WAIT_FACE) {
+                return FaceOnset(shownMs);
+            }
+            return UnexpectedTimer(id);
         default: return;
     }
+}
+
+void COrviView::BeepThenAwaitFace() {
+    m_host.Trace("beep_start", m_host.NowMs());
+    m_sound.beep(kBeepFrequencyHz, NonNegative(m_experiment.m_nBeepLength));
+    m_host.Trace("beep_end", m_host.NowMs());
+    m_nState = STATE_WAIT_FACE;
+    // Handed now, the face can be drawn during the face delay and only has to be shown at the
+    // onset.
+    SceneState onset = SceneWith(FACE_PLAIN);
+    onset.redrawFace = 1;
+    m_host.SetFrameTimer(TIMER_TRIAL, NonNegative(m_experiment.m_nFaceDelay), FRAME_FACE, onset);
+}
+
+void COrviView::FaceOnset(double shownMs) {
+    m_nFaceMode = FACE_PLAIN;
+    m_bRedrawFace = 1;
+    TakeDrawn(Scene());
+    PlayCue(m_nTargetEye);
+    m_nState = STATE_WAIT_RESPONSE;
+    // The reaction time counts from the moment the face reached the display.
+    m_clkOnset = shownMs;
+    m_host.Trace("onset", m_clkOnset);
 }
 
 void COrviView::UnexpectedTimer(int id) {
     static const char* const kTexts[] = {"", "これが表示されたら異常(1)",
                                          "これが表示されたら異常(2)", "これが表示されたら異常(3)"};
     m_host.ShowMessage(kTexts[id]);
-    if (id != TIMER_TRIAL) m_host.Invalidate(false);
+    if (id != TIMER_TRIAL) {
+        m_host.Invalidate(false);
+    }
 }
 
 bool COrviView::HitsEye(int eye, int x, int y) const {
@@ -184,25 +202,11 @@ bool COrviView::HitsEye(int eye, int x, int y) const {
 
 void COrviView::OnLButtonDown(int x, int y) {
     switch (m_nState) {
-        case STATE_WAIT_RESPONSE: {
-            m_clkResponse = m_host.InputTimeMs();
-            m_experiment.m_dReactionTime = m_clkResponse - m_clkOnset;
-            StopCues();
-            m_host.Trace("cue_first_sample", m_sound.lastCueStartMs());
-            m_host.Trace("click", m_clkResponse);
-            m_experiment.m_nResponse = -1;
-            for (int eye = 0; eye < 2; ++eye) {
-                if (HitsEye(eye, x, y)) {
-                    m_experiment.m_nResponse = eye;
-                    break;
-                }
-            }
-            m_nFeedback = m_experiment.m_nResponse == -1 ? FEEDBACK_NG : FEEDBACK_OK;
-            FinishTrial();
-            return;
-        }
+        case STATE_WAIT_RESPONSE: return TakeResponse(x, y);
         case STATE_BLINK_DEMO:
-            if (!HitsEye(m_nTargetEye, x, y)) return;
+            if (!HitsEye(m_nTargetEye, x, y)) {
+                return;
+            }
             m_host.KillTimer(TIMER_RED_END);
             m_host.KillTimer(TIMER_WHITE_END);
             StopCues();
@@ -211,7 +215,9 @@ void COrviView::OnLButtonDown(int x, int y) {
             m_host.Invalidate(false);
             return;
         case STATE_SOUND_DEMO:
-            if (!HitsEye(m_nTargetEye, x, y)) return;
+            if (!HitsEye(m_nTargetEye, x, y)) {
+                return;
+            }
             StopCues();
             m_nState = STATE_IDLE;
             return;
@@ -219,22 +225,47 @@ void COrviView::OnLButtonDown(int x, int y) {
     }
 }
 
+void COrviView::TakeResponse(int x, int y) {
+    m_clkResponse = m_host.InputTimeMs();
+    m_experiment.m_dReactionTime = m_clkResponse - m_clkOnset;
+    StopCues();
+    m_host.Trace("cue_first_sample", m_sound.lastCueStartMs());
+    m_host.Trace("click", m_clkResponse);
+    m_experiment.m_nResponse = -1;
+    for (int eye = 0; eye < 2; ++eye) {
+        if (HitsEye(eye, x, y)) {
+            m_experiment.m_nResponse = eye;
+            break;
+        }
+    }
+    m_nFeedback = m_experiment.m_nResponse == -1 ? FEEDBACK_NG : FEEDBACK_OK;
+    FinishTrial();
+}
+
 void COrviView::FinishTrial() {
     m_experiment.RecordTrial();
     m_clkResponse = 0;
     m_clkOnset = 0;
     m_nState = STATE_IDLE;
-    if (m_experiment.AdvanceSchedule() <= 0) m_nState = STATE_FINISHED;
+    if (m_experiment.AdvanceSchedule() <= 0) {
+        m_nState = STATE_FINISHED;
+    }
     m_nFaceMode = FACE_NONE;
     ShowStimulus(FRAME_BLANK);
 }
 
 int COrviView::OnMciNotify(int code) {
     // A report that was already on its way when the cue was stopped must not restart it.
-    const bool cueState = m_nState == STATE_BLINK_DEMO || m_nState == STATE_SOUND_DEMO ||
-                          m_nState == STATE_WAIT_RESPONSE;
-    if (code == SoundDevice::kNotifySuccessful && cueState) PlayCue(m_nTargetEye);
+    const bool cueShouldLoop = m_nState == STATE_BLINK_DEMO || m_nState == STATE_SOUND_DEMO ||
+                               m_nState == STATE_WAIT_RESPONSE;
+    if (code == SoundDevice::kNotifySuccessful && cueShouldLoop) {
+        PlayCue(m_nTargetEye);
+    }
     return 1;
+}
+
+int COrviView::IdleOrFinished() const {
+    return m_experiment.m_nPos < kItemCount ? STATE_IDLE : STATE_FINISHED;
 }
 
 bool COrviView::OnSetCursor() {
@@ -297,7 +328,9 @@ void COrviView::TakeDrawn(const SceneState& scene) {
 
 void COrviView::DrawScene(Canvas& canvas) {
     // A view of another size holds nothing of the face drawn before.
-    if (canvas.width() != m_viewWidth || canvas.height() != m_viewHeight) m_bRedrawFace = 1;
+    if (canvas.width() != m_viewWidth || canvas.height() != m_viewHeight) {
+        m_bRedrawFace = 1;
+    }
     m_viewWidth = canvas.width();
     m_viewHeight = canvas.height();
     SceneState scene = Scene();

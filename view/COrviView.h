@@ -66,12 +66,20 @@ class COrviView {
   private:
     // The timer's work; shownMs is when the frame it brings reached the display.
     void Advance(int id, double shownMs);
+    // The trial timer in STATE_WAIT_BEEP: beeps and hands over the face for its onset.
+    void BeepThenAwaitFace();
+    // The trial timer in STATE_WAIT_FACE: the face is on the display since shownMs.
+    void FaceOnset(double shownMs);
+    // STATE_IDLE, or STATE_FINISHED when the run has no item left.
+    int IdleOrFinished() const;
     // Hands the host the scene as it is now, to show at once as frame `what`.
     void ShowStimulus(int what);
     // The scene with another face mode, as the next frame of the blink practice.
     SceneState SceneWith(int faceMode) const;
     // Takes what a drawn scene leaves behind: the face counts as drawn, the eyes placed.
     void TakeDrawn(const SceneState& drawn);
+    // The press at (x, y) answers the trial: records it and blanks the face.
+    void TakeResponse(int x, int y);
     void FinishTrial();
     void ResetViewpointForDemo();
     bool HitsEye(int eye, int x, int y) const;

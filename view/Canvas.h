@@ -15,6 +15,10 @@ struct PixelPoint {
     int x, y;
 };
 
+struct PixelSize {
+    int width, height;
+};
+
 class Canvas {
   public:
     virtual ~Canvas() = default;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TrialItem.h"
+
 // The schematic face in unit-square coordinates: (0, 0) is the top-left corner of the face
 // square, (1, 1) its bottom-right corner, y down.
 
@@ -31,8 +33,6 @@ struct FaceGeometry {
 };
 
 static_assert(sizeof(FaceGeometry) == 72 * sizeof(double), "FaceGeometry is 72 packed doubles");
-
-constexpr int kViewpointCount = 8;
 
 // Indexed by viewpoint: record k is record 0 turned by k * 45 degrees counterclockwise on
 // screen about the centre, each value rounded to a multiple of 0.001.

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "FaceGeometry.h"
+#include "TrialItem.h"
 #include "ViewEnums.h"
 
 namespace {
@@ -18,7 +19,9 @@ struct FaceSquare {
 };
 
 FaceSquare SquareFor(int w, int h) {
-    if (h > w) return {w, 0, (h - w) / 2};
+    if (h > w) {
+        return {w, 0, (h - w) / 2};
+    }
     return {h, (w - h) / 2, 0};
 }
 
@@ -34,7 +37,9 @@ void DrawWholeFace(Canvas& canvas, const FaceSquare& sq, const FaceGeometry& g) 
 
     std::vector<PixelPoint> line;
     line.reserve(15);
-    for (const UnitPoint& p : g.boundary) line.push_back(sq.Map(p));
+    for (const UnitPoint& p : g.boundary) {
+        line.push_back(sq.Map(p));
+    }
     canvas.polyline(line, FaceRenderer::kPenWidth);
 
     const PixelPoint seed = sq.Map(g.fillSeed);
@@ -61,8 +66,12 @@ void FaceRenderer::PlaceEyes(int width, int height, int viewpoint, SceneState& s
 }
 
 void FaceRenderer::Settle(int width, int height, SceneState& s) {
-    if (s.faceMode == FACE_NONE) return;
-    if (s.redrawFace == 1) s.redrawFace = 0;
+    if (s.faceMode == FACE_NONE) {
+        return;
+    }
+    if (s.redrawFace == 1) {
+        s.redrawFace = 0;
+    }
     PlaceEyes(width, height, s.viewpoint, s);
 }
 
@@ -74,8 +83,8 @@ PixelPoint FaceRenderer::ToPixel(int width, int height, double u, double v) {
 std::string FaceRenderer::StatusText(int trials, int pos, int feedback) {
     const char* word = feedback == FEEDBACK_NONE ? "" : feedback == FEEDBACK_OK ? "OK" : "NG";
     char buf[64];
-    std::snprintf(buf, sizeof buf, "[%02d/%02d/%d] %s", trials + 1, pos < 16 ? pos + 1 : 16, 16,
-                  word);
+    std::snprintf(buf, sizeof buf, "[%02d/%02d/%d] %s", trials + 1,
+                  pos < kItemCount ? pos + 1 : kItemCount, kItemCount, word);
     return buf;
 }
 
@@ -89,7 +98,9 @@ void FaceRenderer::Draw(Canvas& canvas, SceneState& s) {
         const FaceSquare sq = SquareFor(w, h);
         const FaceGeometry& g = kFaceGeometry[s.viewpoint];
 
-        if (s.redrawFace == 1) DrawWholeFace(canvas, sq, g);
+        if (s.redrawFace == 1) {
+            DrawWholeFace(canvas, sq, g);
+        }
 
         const int redEye = s.faceMode == FACE_EYE0_RED ? 0 : s.faceMode == FACE_EYE1_RED ? 1 : -1;
         for (int i = 0; i < 2; ++i) {
@@ -100,6 +111,8 @@ void FaceRenderer::Draw(Canvas& canvas, SceneState& s) {
         Settle(w, h, s);
     }
 
-    canvas.rectangle(w - 185, h - 25, w, h, kWhite);
-    canvas.text(w - 180, h - 20, StatusText(s.trials, s.pos, s.feedback));
+    const int left = w - kStatusBox.width;
+    const int top = h - kStatusBox.height;
+    canvas.rectangle(left, top, w, h, kWhite);
+    canvas.text(left + kStatusInset, top + kStatusInset, StatusText(s.trials, s.pos, s.feedback));
 }

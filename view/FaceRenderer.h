@@ -11,7 +11,7 @@ struct SceneState {
     int viewpoint;   // 0..7, index into kFaceGeometry
     int feedback;    // FEEDBACK_*
     int trials;      // trials recorded so far
-    int pos;         // schedule position 0..16
+    int pos;         // schedule position 0..kItemCount
     // Written by every paint that shows a face; kept through FACE_NONE paints.
     int eyeX[2];
     int eyeY[2];
@@ -25,6 +25,10 @@ class FaceRenderer {
     static constexpr Rgb kRed{255, 0, 0};
     static constexpr Rgb kGrey{200, 200, 200};
     static constexpr int kPenWidth = 5;
+    // The status box fills this much of the lower right corner; its text starts kStatusInset
+    // pixels inside.
+    static constexpr PixelSize kStatusBox{185, 25};
+    static constexpr int kStatusInset = 5;
 
     // Paints the grey background or the face of s.viewpoint, then the status box.
     static void Draw(Canvas& canvas, SceneState& s);

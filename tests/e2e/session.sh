@@ -20,7 +20,7 @@ focus_window '^orvi$'
 
 echo "# a hit"
 run_trial 0
-"$PROBE" status 1 1 1 || e2e_fail "status box does not show [02/02/16] OK"
+shows_status 1 1 1 || e2e_fail "status box does not show [02/02/16] OK"
 line=$(trial_lines "$record" | tail -n 1)
 [[ "$line" =~ ^01\ [0-9]{2}\ [12]\ [1-8]\ +[0-9]+\ 1\ [01]\ 1\ 0$ ]] || e2e_fail "hit line: '$line'"
 rt=$(awk '{print $5}' <<<"$line")
@@ -28,15 +28,14 @@ rt=$(awk '{print $5}' <<<"$line")
 
 echo "# a miss"
 run_trial -1
-"$PROBE" status 2 1 2 || e2e_fail "status box does not show [03/02/16] NG"
+shows_status 2 1 2 || e2e_fail "status box does not show [03/02/16] NG"
 line=$(trial_lines "$record" | tail -n 1)
 [[ "$line" =~ ^02\ [0-9]{2}\ [12]\ [1-8]\ +[0-9]+\ 0\ 0\ 0\ 0$ ]] || e2e_fail "miss line: '$line'"
 
 echo "# cancel the miss"
 key BackSpace
-sleep 0.5
-line=$(trial_lines "$record" | tail -n 1)
-[[ "$line" =~ ^02\ .*\ 0\ 0\ 0\ 1$ ]] || e2e_fail "cancel flag not set: '$line'"
+wait_until 10 last_trial_is "$record" '^02 .* 0 0 0 1$' ||
+  e2e_fail "cancel flag not set within 10 s: '$(trial_lines "$record" | tail -n 1)'"
 [ "$(trial_lines "$record" | head -n 1 | awk '{print $9}')" = 0 ] || e2e_fail "the hit was cancelled too"
 
 echo "# Escape ends the program with code 0"
@@ -56,17 +55,21 @@ run_trial 1
 [ "$(grep -ac '^### open trial  : ' "$record")" = 2 ] || e2e_fail "continuing did not add one open marker"
 line=$(trial_lines "$record" | tail -n 1)
 [[ "$line" =~ ^03\  ]] || e2e_fail "numbering did not go on: '$line'"
-"$PROBE" status 3 2 1 || e2e_fail "status box does not show [04/03/16] OK"
+shows_status 3 2 1 || e2e_fail "status box does not show [04/03/16] OK"
 [ "$(grep -ac "^# param: 1000 1000 1000 500 500 1 [01]$" "$record")" = 1 ] || e2e_fail "parameter line changed or repeated"
 
 echo "# French layout: practice 1 is the digit row's first key, unshifted ('&'); Shift+'1' is not"
 setxkbmap fr
-key 1
-sleep 0.8
-! grep -q '^white' "$work/trace.tsv" || e2e_fail "Shift+1 started the blink practice"
+clicks=$(grep -c '^click' "$work/trace.tsv")
+# A click on no eye ends a trial but not the practice, and Enter starts a trial only from rest:
+# had Shift+'1' started the practice, this click would add no click to the trace.
+key 1 Return
+wait_face
+"$PROBE" click 3 3
+more_clicks() { [ "$(grep -c '^click' "$work/trace.tsv")" -gt "$clicks" ]; }
+wait_until 10 more_clicks || e2e_fail "Shift+1 started the blink practice: Enter started no trial"
 key ampersand
-for _ in $(seq 50); do grep -q '^white' "$work/trace.tsv" && break; sleep 0.1; done
-grep -q '^white' "$work/trace.tsv" || e2e_fail "the '&' key did not start the blink practice"
+wait_until 10 grep -q '^white' "$work/trace.tsv" || e2e_fail "the '&' key did not start the blink practice"
 setxkbmap us
 key Escape
 wait_orvi

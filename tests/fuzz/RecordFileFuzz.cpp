@@ -68,7 +68,7 @@ std::string State(const CExperiment& e) {
         add("trial %d: %d %d %d %.0f %d %d %d %d\n", k + 1, r.item, r.eye, r.viewpoint,
             std::clamp(r.reactionTime, -1e300, 1e300), r.response, r.correct, r.valid, r.cancelled);
     }
-    for (int p = 0; p < e.m_nPos && p < CExperiment::kItemCount; ++p)
+    for (int p = 0; p < e.m_nPos && p < kItemCount; ++p)
         add("slot %d: %d %d %.0f\n", p, e.m_slots[p].item, e.m_slots[p].status,
             std::clamp(e.m_slots[p].reactionTime, -1e300, 1e300));
     return s;
@@ -101,7 +101,7 @@ Outcome Play(const Script& script, std::size_t count, int failAt,
             stage = static_cast<int>(i) + 1;
             if (step.cancel) {
                 e.CancelTrial(static_cast<int>(depth++));
-            } else if (e.m_nPos < CExperiment::kItemCount) {
+            } else if (e.m_nPos < kItemCount) {
                 depth = 0;
                 e.m_nResponse = step.response;
                 e.m_dReactionTime = step.reactionTimeMs;

@@ -564,7 +564,7 @@ class Bench {
                 m_x.Focus(m_x.WaitFor("orvi", 10000));
             }
             Blink(run);
-            for (int i = 1; i <= 16; ++i) RunTrial(run, i);
+            for (int i = 1; i <= kItemCount; ++i) RunTrial(run, i);
         }
         m_x.Key(XK_Escape);
         WaitForExit();
@@ -660,7 +660,7 @@ class Bench {
         if (!WaitScreen([&] { return face() < 0; }, 3000, seen, unseen))
             Die("the face did not go after the click");
         m_trials.push_back(t);
-        if (index == 16) std::fprintf(stderr, "run %d: 16 trials done\n", run);
+        if (index == kItemCount) std::fprintf(stderr, "run %d: 16 trials done\n", run);
     }
 
     // The blink practice at the start of a run, on the upright face (viewpoint 0): the target
