@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <sstream>
@@ -150,12 +149,6 @@ SdlSoundDevice::CueFileInfo LoadCue(const std::string& file, int rate,
     SDL_FreeWAV(data);
     Judge(info, converted && !samples.empty());
     return info;
-}
-
-std::int64_t steadyNowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
 }
 
 }  // namespace
@@ -368,10 +361,7 @@ long SdlSoundDevice::cueFrames(const std::string& alias) const {
     return it == m_cues.end() ? -1 : static_cast<long>(it->second->frames);
 }
 
-double SdlSoundDevice::lastCueStartMs() const {
-    const std::int64_t ns = m_cueStartNs.load();
-    return ns < 0 ? -1.0 : static_cast<double>(ns) / 1e6;
-}
+double SdlSoundDevice::lastCueStartMs() const { return m_cueStartMs.load(); }
 
 void SdlSoundDevice::audioCallback(void* self, std::uint8_t* stream, int bytes) {
     static_cast<SdlSoundDevice*>(self)->render(
@@ -387,7 +377,7 @@ void SdlSoundDevice::render(std::int16_t* out, int frames) {
     const std::size_t total = static_cast<std::size_t>(frames);
     while (m_cue != nullptr && done < total) {
         if (m_startPending) {
-            m_cueStartNs.store(steadyNowNs());
+            m_cueStartMs.store(MonotonicClock::NowMs());
             m_startPending = false;
         }
         const std::size_t n = std::min(total - done, m_cue->frames - m_cuePos);

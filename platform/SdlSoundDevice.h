@@ -65,7 +65,7 @@ class SdlSoundDevice : public QObject, public SoundDevice {
     long cueFrames(const std::string& alias) const;
 
     // When the latest commanded play's first sample went to the device, in ms on
-    // std::chrono::steady_clock (CLOCK_MONOTONIC); -1 before any play has started.
+    // MonotonicClock, the clock of the trace and the presses; -1 before any play has started.
     // Seamless repetitions do not count as new starts.
     double lastCueStartMs() const override;
 
@@ -119,6 +119,6 @@ class SdlSoundDevice : public QObject, public SoundDevice {
     bool m_delivering = false;
     bool m_adopted = false;
 
-    std::atomic<std::int64_t> m_cueStartNs{-1};
+    std::atomic<double> m_cueStartMs{-1.0};
     std::atomic<std::uint64_t> m_framesRendered{0};
 };

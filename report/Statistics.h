@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "Descriptives.h"
 #include "TrialItem.h"
 #include "TrialLine.h"
 
@@ -15,16 +16,6 @@ int DisparityDegrees(int fileViewpoint);
 
 // Index into kDisparities.
 int DisparityIndex(int fileViewpoint);
-
-struct Descriptives {
-    int n = 0;
-    std::optional<double> mean;    // n >= 1
-    std::optional<double> median;  // n >= 1
-    std::optional<double> sd;      // sample SD (n - 1), n >= 2
-    std::optional<double> se;      // sd / sqrt(n)
-};
-
-Descriptives Describe(std::vector<double> values);
 
 // Rules that drop correct trials from the reaction-time figures (never from accuracy).
 struct Trimming {

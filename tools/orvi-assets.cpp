@@ -10,8 +10,8 @@
 #include <string>
 
 #include "CExperiment.h"
-#include "ExperimentPlatform.h"
 #include "FaceRenderer.h"
+#include "FolderPlatform.h"
 #include "PosixFileSystem.h"
 #include "QImageCanvas.h"
 #include "ViewEnums.h"
@@ -19,21 +19,6 @@
 namespace {
 
 constexpr int kUprightViewpoint = 4;  // 5 in the record file
-
-// A program that lives in one folder and never gets as far as a run.
-class FolderPlatform : public ExperimentPlatform {
-  public:
-    explicit FolderPlatform(std::string program) : m_program(std::move(program)) {}
-    std::string programPath() override { return m_program; }
-    std::time_t calendarTime() override { return 0; }
-    bool chooseRecordFile(std::string&) override { return false; }
-    bool askYesNo(const std::string&, const std::string&) override { return false; }
-    void showMessage(const std::string&, MessageIcon) override {}
-    [[noreturn]] void exitProcess(int code) override { std::exit(code); }
-
-  private:
-    std::string m_program;
-};
 
 int WriteSettings(const std::filesystem::path& dir) {
     const std::filesystem::path ini = dir / "orvi.ini";

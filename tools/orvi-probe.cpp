@@ -9,15 +9,14 @@
 //                                        position P and feedback F (0 none, 1 OK, 2 NG)
 //   orvi-probe pixel X Y                 print the colour at (X, Y) as "r g b"
 #include <QGuiApplication>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 
-#include "FaceGeometry.h"
+#include "FaceLocator.h"
 #include "FaceRenderer.h"
+#include "MonotonicClock.h"
 #include "QImageCanvas.h"
 #include "ViewEnums.h"
 
@@ -52,48 +51,22 @@ struct ScreenGrab {
     }
 };
 
-double NowMs() {
-    using namespace std::chrono;
-    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
-
-struct FaceAt {
-    int viewpoint = -1;
-    int eyeX[2], eyeY[2], radius;
-};
-
-bool IsEyeColour(Rgb c) { return c == FaceRenderer::kWhite || c == FaceRenderer::kRed; }
-
-// A viewpoint is on screen when its hair seed is black and both eye centres are eye-coloured.
-FaceAt DetectFace(const ScreenGrab& screen) {
-    const int w = screen.width, h = screen.height;
-    for (int v = 0; v < kViewpointCount; ++v) {
-        const UnitPoint& seed = kFaceGeometry[v].fillSeed;
-        const PixelPoint hair = FaceRenderer::ToPixel(w, h, seed.x, seed.y);
-        if (!(screen.at(hair.x, hair.y) == FaceRenderer::kBlack)) continue;
-        SceneState s{};
-        FaceRenderer::PlaceEyes(w, h, v, s);
-        if (IsEyeColour(screen.at(s.eyeX[0], s.eyeY[0])) &&
-            IsEyeColour(screen.at(s.eyeX[1], s.eyeY[1])))
-            return FaceAt{v, {s.eyeX[0], s.eyeX[1]}, {s.eyeY[0], s.eyeY[1]}, s.eyeRadius};
-    }
-    return FaceAt{};
-}
-
 int CmdFace(double timeoutMs, bool wantFace) {
-    const double end = NowMs() + timeoutMs;
+    const double end = MonotonicClock::NowMs() + timeoutMs;
     ScreenGrab screen;
     do {
         screen.grab();
-        FaceAt f = DetectFace(screen);
-        if (wantFace && f.viewpoint >= 0) {
-            std::printf("%d %d %d %d %d %d\n", f.viewpoint, f.eyeX[0], f.eyeY[0], f.eyeX[1],
-                        f.eyeY[1], f.radius);
+        const FaceLocator locator(screen.width, screen.height);
+        const int v = locator.find([&](int x, int y) { return screen.at(x, y); });
+        if (wantFace && v >= 0) {
+            const FaceAt& f = locator.layout(v);
+            std::printf("%d %d %d %d %d %d\n", v, f.eyeX[0], f.eyeY[0], f.eyeX[1], f.eyeY[1],
+                        f.eyeRadius);
             return 0;
         }
-        if (!wantFace && f.viewpoint < 0) return 0;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    } while (NowMs() < end);
+        if (!wantFace && v < 0) return 0;
+        MonotonicClock::SleepForMs(5);
+    } while (MonotonicClock::NowMs() < end);
     std::fprintf(stderr, "orvi-probe: timed out waiting for %s\n", wantFace ? "a face" : "no face");
     return 1;
 }
@@ -106,40 +79,45 @@ int CmdClick(int x, int y) {
     return 0;
 }
 
+// Pixels of the status box in the lower right corner where the screen differs from expected.
+long StatusBoxDiff(const ScreenGrab& screen, const QImage& expected) {
+    const int w = screen.width, h = screen.height;
+    long diff = 0;
+    for (int y = h - FaceRenderer::kStatusBox.height; y < h; ++y)
+        for (int x = w - FaceRenderer::kStatusBox.width; x < w; ++x) {
+            const QRgb e = expected.pixel(x, y);
+            if (!(screen.at(x, y) == Rgb{static_cast<std::uint8_t>(qRed(e)),
+                                         static_cast<std::uint8_t>(qGreen(e)),
+                                         static_cast<std::uint8_t>(qBlue(e))}))
+                ++diff;
+        }
+    return diff;
+}
+
 // Renders the expected status box with the program's own renderer and compares it exactly.
 int CmdStatus(int trials, int pos, int feedback, double timeoutMs) {
     ScreenGrab screen;
     screen.grab();
-    const int w = screen.width, h = screen.height;
-    QImageCanvas expected(w, h);
+    QImageCanvas expected(screen.width, screen.height);
     SceneState s{};
     s.faceMode = FACE_NONE;
     s.trials = trials;
     s.pos = pos;
     s.feedback = feedback;
     FaceRenderer::Draw(expected, s);
-    const double end = NowMs() + timeoutMs;
+    const std::string text = FaceRenderer::StatusText(trials, pos, feedback);
+    const double end = MonotonicClock::NowMs() + timeoutMs;
     long diff = 0;
-    for (;;) {
-        diff = 0;
-        for (int y = h - 25; y < h; ++y)
-            for (int x = w - 185; x < w; ++x) {
-                const QRgb e = expected.image().pixel(x, y);
-                if (!(screen.at(x, y) == Rgb{static_cast<std::uint8_t>(qRed(e)),
-                                             static_cast<std::uint8_t>(qGreen(e)),
-                                             static_cast<std::uint8_t>(qBlue(e))}))
-                    ++diff;
-            }
-        if (diff == 0) {
-            std::printf("%s\n", FaceRenderer::StatusText(trials, pos, feedback).c_str());
-            return 0;
-        }
-        if (NowMs() >= end) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    while ((diff = StatusBoxDiff(screen, expected.image())) != 0 && MonotonicClock::NowMs() < end) {
+        MonotonicClock::SleepForMs(20);
         screen.grab();
     }
-    std::fprintf(stderr, "orvi-probe: status box differs from \"%s\" in %ld pixels\n",
-                 FaceRenderer::StatusText(trials, pos, feedback).c_str(), diff);
+    if (diff == 0) {
+        std::printf("%s\n", text.c_str());
+        return 0;
+    }
+    std::fprintf(stderr, "orvi-probe: status box differs from \"%s\" in %ld pixels\n", text.c_str(),
+                 diff);
     return 1;
 }
 

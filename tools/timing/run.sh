@@ -4,24 +4,40 @@
 # Usage: tools/timing/run.sh [build-dir] [extra orvi-bench options, e.g. --runs 4 --seed 7]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
+build=$(realpath -m "${1:-$root/build}")
 shift || true
 out=${BENCH_OUT:-$root/bench-out}
 
-# A build configured before the X11 headers were installed lacks the probe.
-if [ ! -x "$build/orvi-bench" ]; then
+# The bench measures the build folder it is given and never changes its settings: a new folder
+# is configured with the defaults, an existing one set up for something else is left alone.
+cache=$build/CMakeCache.txt
+if [ ! -e "$cache" ]; then
+  echo "run.sh: configuring the new build folder $build with the defaults" >&2
   cmake -S "$root" -B "$build" >/dev/null
-  cmake --build "$build" -j "$(nproc)" --target orvi orvi-bench
 fi
-[ -x "$build/orvi" ] || { echo "no $build/orvi" >&2; exit 1; }
+setting() { sed -n "s/^$1:[A-Z]*=//p" "$cache"; }
+other=""
+[ "$(setting ORVI_GUI)" != OFF ] || other="$other ORVI_GUI=OFF"
+[ "$(setting ORVI_SANITIZE)" != ON ] || other="$other ORVI_SANITIZE=ON"
+[ "$(setting ORVI_FUZZ)" != ON ] || other="$other ORVI_FUZZ=ON"
+if [ -n "$other" ]; then
+  echo "run.sh: $build is configured with$other; the bench measures a plain build: give it another build folder" >&2
+  exit 2
+fi
+if ! cmake --build "$build" -j "$(nproc)" --target orvi orvi-bench >/dev/null; then
+  echo "run.sh: cannot build orvi and orvi-bench in $build. If it was configured before the X11 and XTest headers were installed (scripts/install-deps.sh bench), reconfigure it yourself: cmake -S $root -B $build" >&2
+  exit 1
+fi
 
 work=$(mktemp -d /tmp/orvi-bench.XXXXXX)
 # The screen file lives in memory when it can: a file on disk is written back now and then,
 # which stalls the server's drawing.
 fb=$(mktemp -d /dev/shm/orvi-bench.XXXXXX 2>/dev/null) || { fb=$work/fb; mkdir "$fb"; }
 . "$root/tools/participant.sh"
+# Under set -e a failing kill of an Xvfb stopped already would end the trap before the removal
+# (and turn the run's status into 1).
 cleanup() {
-  stop_display
+  stop_display || true
   rm -rf "$work" "$fb"
 }
 trap cleanup EXIT

@@ -1,0 +1,5 @@
+#include "FolderPlatform.h"
+
+#include <cstdlib>
+
+void FolderPlatform::exitProcess(int code) { std::exit(code); }
