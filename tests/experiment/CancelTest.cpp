@@ -92,12 +92,12 @@ TEST_F(Cancel, AFailureAtAnyStepLeavesTheOldOrTheWholeNewFile) {
         const char* step;
         const char* message;  // null: the run goes on
         int syncError;
-    } steps[] = {
-        {"check", kMsgWrite, 0},    {"create:", kMsgTemp, 0},  {"chmod", kMsgTemp, 0},
-        {"read", kMsgAbnormal, 0},  {"write", kMsgTemp, 0},    {"sync", kMsgTemp, 0},
-        {"rename", kMsgRebuild, 0}, {"syncdir", nullptr, EIO}, {"syncdir", nullptr, EINVAL}};
+    } steps[] = {{"check", kMsgWrite, 0},     {"perm", kMsgWrite, 0},     {"create:", kMsgTemp, 0},
+                 {"chmod", kMsgTemp, 0},      {"read", kMsgAbnormal, 0},  {"write", kMsgTemp, 0},
+                 {"sync", kMsgTemp, 0},       {"rename", kMsgRebuild, 0}, {"syncdir", nullptr, EIO},
+                 {"syncdir", nullptr, EINVAL}};
     for (const auto& step : steps) {
-        const int index = std::min(static_cast<int>(&step - steps), 7);  // the two syncs: 7
+        const int index = std::min(static_cast<int>(&step - steps), 8);  // the two syncs: 8
         CExperiment x(platform, files);
         WriteBytes(dir / "r.txt", DataFile("record-windows.txt"));
         StartRunOn(x, platform, dir / "r.txt");

@@ -17,6 +17,28 @@ std::vector<int> Items(const CExperiment& e) {
 
 }  // namespace
 
+// A continued file (its last trial indented), then a fixed script of hits (h), hits on the other
+// eye (o), misses (m) and cancels (c, each reaching one trial further back until the next
+// trial) in a fixed calendar second: the items' order and every byte written are pinned.
+TEST_F(Schedule, AFixedSeedAndScriptGiveOneOrderAndOneFile) {
+    const std::string path = dir / "run.txt";
+    WriteBytes(path, DataFile("schedule-start.txt"));
+    StartRunOn(e, platform, path);
+    int depth = 0, trial = 0;
+    for (char step : std::string("hcchmhmmoccchhmhhmhmmhhhhhmmmmmhchmmmmhh")) {
+        if (step == 'c') {
+            e.CancelTrial(depth++);
+            continue;
+        }
+        depth = 0;
+        const int response = step == 'm' ? -1 : step == 'h' ? e.m_nCurEye : 1 - e.m_nCurEye;
+        Play(e, response, 400 + 7 * ++trial);
+    }
+    EXPECT_EQ(e.m_nPos, 16);
+    EXPECT_EQ(Items(e), (std::vector<int>{4, 7, 5, 8, 12, 10, 1, 2, 3, 13, 14, 6, 15, 0, 9, 11}));
+    EXPECT_EQ(ReadBytes(path), DataFile("schedule-golden.txt"));
+}
+
 TEST_F(Schedule, ResetRunStartsAfreshInTheOrderOfTheCalendarSecond) {
     std::vector<int> orders[3];
     for (int i = 0; i < 3; ++i) {
@@ -30,39 +52,6 @@ TEST_F(Schedule, ResetRunStartsAfreshInTheOrderOfTheCalendarSecond) {
     }
     EXPECT_EQ(orders[0], orders[2]);
     EXPECT_NE(orders[0], orders[1]);
-}
-
-TEST_F(Schedule, TheLastItemComesBackAfterEveryMissAndThenTheRunEnds) {
-    e.ResetRun();
-    for (int i = 0; i < 15; ++i) ASSERT_EQ(Play(e, 0, 500.0), 1);
-    const std::vector<int> order = Items(e);
-    for (int miss = 0; miss < 3; ++miss) EXPECT_EQ(Play(e, -1, 800.0), 1);
-    EXPECT_EQ(Play(e, 1, 700.0), 0);
-    // Trials past the end (from a hand-edited file) are counted and move nothing.
-    for (int response : {-1, 0}) EXPECT_EQ(Play(e, response, 900.0), 0);
-    EXPECT_EQ(e.m_nPos, 16);
-    EXPECT_EQ(e.m_nTrials, 21);
-    EXPECT_EQ(Items(e), order);
-}
-
-// With one eligible slot after the current one the re-queue swaps with it, whatever start is
-// drawn: slots 13 to 15 were moved by earlier re-queues but one, or missed.
-TEST_F(Schedule, RequeueSwapsWithTheOnlySlotNotYetMissedOrMoved) {
-    for (int run = 0; run < 16; ++run) {  // eight starts for each of the two cases
-        const int eligible = 14 + run % 2;
-        platform.now = kT0 + run;
-        e.ResetRun();
-        for (int i = 0; i < 12; ++i) Play(e, 0, 500.0);
-        for (int i = 13; i < 16; ++i) e.m_slots[i].reactionTime = i == eligible ? -1.0 : 0.0;
-        if (eligible == 15) e.m_slots[14] = {e.m_slots[14].item, SLOT_MISSED, -1.0};
-        std::vector<int> expected = Items(e);
-        std::swap(expected[12], expected[eligible]);
-        Play(e, -1, 900.0);
-        EXPECT_EQ(Items(e), expected);
-        EXPECT_EQ(e.m_slots[eligible].status, SLOT_MISSED);
-        EXPECT_EQ(e.m_slots[12].status, SLOT_PENDING);
-        EXPECT_TRUE(e.m_slots[12].reactionTime == 0.0 && e.m_slots[eligible].reactionTime == 0.0);
-    }
 }
 
 // A re-queue asked for by cancelling a miss finds the untouched current slot itself when

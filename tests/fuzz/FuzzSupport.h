@@ -6,14 +6,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "ExperimentPlatform.h"
-#include "PosixFileSystem.h"
+#include "FailingFileSystem.h"
+#include "FakePlatform.h"
+#include "TempDir.h"
+#include "TestFiles.h"
 
 // A finding: print what was expected and stop, so that libFuzzer keeps the input.
 #define FUZZ_CHECK(cond, ...)                                                             \
@@ -83,84 +83,15 @@ inline ScannedField ScanField(const char* text, bool real) {
     return f;
 }
 
-// Answers the record-file dialog with one path, says yes to continuing, and throws instead of
-// ending the process.
-struct FuzzExit {};
-
-struct FuzzPlatform : ExperimentPlatform {
-    std::string program, recordPath;  // program empty: no settings file
-    std::string programPath() override { return program; }
-    std::time_t calendarTime() override { return 1700000000; }
-    bool chooseRecordFile(std::string& path) override { return path = recordPath, true; }
-    bool askYesNo(const std::string&, const std::string&) override { return true; }
-    void showMessage(const std::string&, MessageIcon) override {}
-    [[noreturn]] void exitProcess(int) override { throw FuzzExit{}; }
-};
-
-// Real files in a folder of /dev/shm, emptied for each run. The operation numbered `failAt`
+// Real files in a folder of /dev/shm, emptied for each run; the operation numbered `failAt`
 // (counted from 0 over every call, streams' too) fails as the system call would.
-class FuzzFiles : public PosixFileSystem {
-    using Path = const std::string&;
-    struct Stream : RecordStream {
-        Stream(FuzzFiles& f, std::unique_ptr<RecordStream> r) : files(f), real(std::move(r)) {}
-        bool append(Path b) override { return files.ok() && real->append(b); }
-        bool write(std::string_view b) override { return files.ok() && real->write(b); }
-        bool sync() override { return files.ok() && real->sync(); }
-        bool tryLock() override { return files.ok() && real->tryLock(); }
-        bool isAt(Path p) override { return files.ok() && real->isAt(p); }
-        bool permissions(Permissions& out) override { return files.ok() && real->permissions(out); }
-        bool setPermissions(const Permissions& p) override {
-            return files.ok() && real->setPermissions(p);
-        }
-        bool close() override {
-            const bool closed = real->close();
-            return files.ok() && closed;
-        }
-        FuzzFiles& files;
-        std::unique_ptr<RecordStream> real;
-    };
-    std::unique_ptr<RecordStream> wrap(std::unique_ptr<RecordStream> real) {
-        return real ? std::make_unique<Stream>(*this, std::move(real)) : nullptr;
+struct FuzzFiles : FailingFileSystem {
+    FuzzFiles() : folder(Dir().path + "/") { Dir().empty(); }
+    static const TempDir& Dir() {
+        static const TempDir dir("/dev/shm");
+        return dir;
     }
-
-  public:
-    FuzzFiles() {
-        static const struct Dir {
-            Dir() { FUZZ_CHECK(mkdtemp(path.data()), "no folder %s", path.c_str()); }
-            ~Dir() { std::filesystem::remove_all(path); }
-            std::string path = "/dev/shm/orvi-fuzz-XXXXXX";
-        } dir;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path))
-            std::filesystem::remove(entry.path());
-        folder = dir.path + "/";
-    }
-    void put(Path name, std::string_view data) const {
-        std::ofstream(folder + name, std::ios::binary).write(data.data(), data.size());
-    }
-    std::string contentOf(Path name) const {
-        std::ifstream in(folder + name, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    bool ok() { return operations++ != failAt; }
-
     std::string folder;
-    int failAt = -1, operations = 0;
-
-    Opened openForReading(Path p) override {
-        return ok() ? PosixFileSystem::openForReading(p) : Opened{Opened::Result::Error, {}, "EIO"};
-    }
-    bool canOpenForReading(Path p) override {
-        return ok() && PosixFileSystem::canOpenForReading(p);
-    }
-    std::unique_ptr<RecordStream> open(Path p, OpenMode mode) override {
-        return ok() ? wrap(PosixFileSystem::open(p, mode)) : nullptr;
-    }
-    std::unique_ptr<RecordStream> createLocked(Path p) override {
-        return ok() ? wrap(PosixFileSystem::createLocked(p)) : nullptr;
-    }
-    bool remove(Path p) override { return ok() && PosixFileSystem::remove(p); }
-    bool rename(Path from, Path to) override { return ok() && PosixFileSystem::rename(from, to); }
-    int syncDirectory(Path p) override { return ok() ? PosixFileSystem::syncDirectory(p) : EIO; }
 };
 
 // The harness's entry point, called by libFuzzer or by the replay of a corpus.

@@ -86,9 +86,10 @@ struct Outcome {
 Outcome Play(const Script& script, std::size_t count, int failAt,
              const std::string* file = nullptr) {
     FuzzFiles files;
-    FuzzPlatform platform;
-    platform.recordPath = files.folder + "s01.txt";
-    if (file || script.existing) files.put("s01.txt", file ? *file : script.initial);
+    FakePlatform platform;
+    const std::string path = files.folder + "s01.txt";
+    platform.choices = {path, path};  // again after a lock that failed: "in use"
+    if (file || script.existing) WriteBytes(path, file ? *file : script.initial);
     files.failAt = failAt;
     Outcome outcome;
     int stage = 0;
@@ -109,11 +110,11 @@ Outcome Play(const Script& script, std::size_t count, int failAt,
             }
         }
         outcome.state = State(e);
-    } catch (const FuzzExit&) {
+    } catch (const ProcessExit&) {
         FUZZ_CHECK(!file, "continuing the file failed");
         outcome.failedStep = stage;
     }
-    outcome.file = files.contentOf("s01.txt");
+    outcome.file = ReadBytes(path);
     return outcome;
 }
 

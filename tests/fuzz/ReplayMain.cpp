@@ -1,6 +1,8 @@
 // Runs a harness once over each input, for builds without libFuzzer: the files named on the
 // command line and every file in the folders named there.
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 
 #include "FuzzSupport.h"

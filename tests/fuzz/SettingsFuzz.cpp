@@ -7,8 +7,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view content(reinterpret_cast<const char*>(data), size);
     FuzzFiles files;
-    files.put("orvi.ini", content);
-    FuzzPlatform platform;
+    WriteBytes(files.folder + "orvi.ini", std::string(content));
+    FakePlatform platform;
     platform.program = files.folder + "orvi";
     CExperiment experiment(platform, files);
 

@@ -6,19 +6,21 @@
 #include <QMouseEvent>
 #include <memory>
 
-#include "../view/ViewFakes.h"
 #include "COrviView.h"
+#include "FakePlatform.h"
 #include "OrviWidget.h"
 #include "PosixFileSystem.h"
+#include "TempDir.h"
 #include "ViewEnums.h"
+#include "ViewFakes.h"
 
 namespace {
 
 class OrviWidgetInput : public ::testing::Test {
   protected:
     void SetUp() override {
-        platform.exePath = scratch.dir + "/orvi";
-        platform.files.push_back(scratch.record);
+        platform.program = dir / "orvi";
+        platform.choices.push_back(dir / "s01.txt");
         widget = std::make_unique<OrviWidget>(sound, platform, files);
         widget->resize(1024, 768);
     }
@@ -28,8 +30,8 @@ class OrviWidgetInput : public ::testing::Test {
     }
     COrviView& view() { return widget->view(); }
 
-    ScratchFolder scratch;
-    ScriptedPlatform platform;
+    TempDir dir;
+    FakePlatform platform;
     PosixFileSystem files;
     RecordingSound sound;
     std::unique_ptr<OrviWidget> widget;

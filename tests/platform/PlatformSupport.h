@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <chrono>
@@ -14,6 +13,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "TempDir.h"
 
 namespace fs = std::filesystem;
 using Samples = std::vector<int>;
@@ -52,15 +53,11 @@ inline void Pump(int ms) {
 class SoundFolderTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        fs::create_directories(m_dir);
-        fs::current_path(m_dir);
+        fs::current_path(m_dir.path);
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", "capture.raw", 1);
     }
-    void TearDown() override {
-        fs::current_path(m_oldDir);
-        fs::remove_all(m_dir);
-    }
+    void TearDown() override { fs::current_path(m_oldDir); }
     // One channel of the capture from byte `from` on; complete once the device is destroyed.
     static Samples Captured(int channel, std::streamoff from = 0) {
         std::ifstream in("capture.raw", std::ios::binary);
@@ -72,6 +69,6 @@ class SoundFolderTest : public ::testing::Test {
     }
 
   private:
-    const fs::path m_dir = fs::temp_directory_path() / ("orvi-sound-" + std::to_string(getpid())),
-                   m_oldDir = fs::current_path();
+    const TempDir m_dir;
+    const fs::path m_oldDir = fs::current_path();
 };

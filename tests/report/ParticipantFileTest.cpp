@@ -7,6 +7,7 @@
 
 #include "ParticipantFile.h"
 #include "PosixFileSystem.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -36,8 +37,7 @@ TEST(ParticipantFile, CountsTrialsOfBothWriters) {
     };
     for (const auto& [name, counts, problems] : cases) {
         PosixFileSystem files;
-        const ParticipantFile file =
-            ReadParticipantFile(files, std::string(ORVI_TEST_DATA) + "/" + name);
+        const ParticipantFile file = ReadParticipantFile(files, DataPath(name));
         const TrialCounts n = file.Counts();
         EXPECT_EQ(std::vector<int>({n.trials, n.valid, n.misses, n.cancelled, n.correct}), counts)
             << name;
@@ -86,7 +86,7 @@ TEST(ParticipantFile, SaysWhichFieldIsWrongAndSummarisesRepeats) {
         std::string(30, '9') + "x 1 1 1 0\n";
     for (int i = 0; i < 8; ++i) content += std::to_string(i + 1) + " 17\n";
     ParticipantFile file;
-    ScanRecordContent(content + "01 05 1 5 1 1 1 1 0 and a note\n01 05 1\n", file);
+    ScanRecordContent(content + "01 05 1 5 1 1 1 1 0 and a note\n01 05 1", file);  // no line end
     EXPECT_EQ(Problems(file),
               "1: trial line with 7 of 9 fields\n"
               "2: field 4 (viewpoint) is not a whole number: \"x\"\n"

@@ -6,6 +6,7 @@
 #include "ParticipantFile.h"
 #include "PosixFileSystem.h"
 #include "Statistics.h"
+#include "TestFiles.h"
 
 // Cell, slope and group figures of s01-s03 are checked through the CSV in ReportCommandTest.
 
@@ -20,7 +21,7 @@
 TEST(Statistics, TrimsByMinimumAndSdCutInThatOrder) {
     PosixFileSystem files;
     const std::vector<TrialLine> trials =
-        ReadParticipantFile(files, std::string(ORVI_TEST_DATA) + "/report-trim.txt").trials;
+        ReadParticipantFile(files, DataPath("report-trim.txt")).trials;
     auto cellAt = [&](const Trimming& trimming, int eye, int disparity) {
         for (const Cell& cell : SummarizeCells(trials, trimming)) {
             if (cell.eye == eye && cell.disparity == disparity) return cell;

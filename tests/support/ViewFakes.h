@@ -1,58 +1,19 @@
 #pragma once
 
-// Test doubles for the controller: a host with a clock the test advances, a sound device that
-// records its commands, and a platform that answers dialogs from a script.
+// Test doubles for the controller: a host with a clock the test advances and a sound device that
+// records its commands.
 
-#include <deque>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "COrviView.h"
 #include "Canvas.h"
-#include "ExperimentPlatform.h"
 #include "FaceRenderer.h"
 #include "SoundDevice.h"
 #include "ViewHost.h"
-
-struct ProcessExit : std::runtime_error {
-    explicit ProcessExit(int c) : std::runtime_error("exit"), code(c) {}
-    int code;
-};
-
-class ScriptedPlatform : public ExperimentPlatform {
-  public:
-    std::string exePath;
-    std::deque<std::string> files;  // answers of the record-file dialog; none left means cancel
-    std::vector<std::string> messages;
-
-    std::string programPath() override { return exePath; }
-    std::time_t calendarTime() override { return 1'700'000'000; }
-    bool chooseRecordFile(std::string& path) override {
-        if (files.empty()) return false;
-        path = files.front();
-        files.pop_front();
-        return true;
-    }
-    bool askYesNo(const std::string&, const std::string&) override { return true; }
-    void showMessage(const std::string& text, MessageIcon) override { messages.push_back(text); }
-    [[noreturn]] void exitProcess(int code) override { throw ProcessExit(code); }
-};
-
-// A scratch folder that stands for the program's own: the settings file lies next to the
-// program path, the record file beside it; the dialog answers with that record file.
-struct ScratchFolder {
-    std::string dir = [] {
-        char tmpl[] = "/tmp/orvi-test-XXXXXX";
-        return std::string(mkdtemp(tmpl));
-    }();
-    std::string record = dir + "/s01.txt";
-    ~ScratchFolder() { std::filesystem::remove_all(dir); }
-};
 
 class NullCanvas : public Canvas {
   public:
