@@ -8,6 +8,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 e2e_setup "$ORVI" "$ASSETS"
 record="$work/subject 01.txt"
 start_display 1024x768x24
+# Escape ends the program with code 0.
+quit_orvi() { key Escape; wait_orvi; [ "$ORVI_RC" = 0 ] || e2e_fail "exit code $ORVI_RC after $1"; }
+# Chooses an existing record file and answers yes to continuing it.
+continue_file() {
+  answer_file_dialog "$1"; focus_window "続行確認"; key Return; wait_face; focus_window '^orvi$'
+}
 
 echo "# first start: no settings file yet, a new record file"
 start_orvi "$work"
@@ -39,18 +45,12 @@ wait_until 10 last_trial_is "$record" '^02 .* 0 0 0 1$' ||
 [ "$(trial_lines "$record" | head -n 1 | awk '{print $9}')" = 0 ] || e2e_fail "the hit was cancelled too"
 
 echo "# Escape ends the program with code 0"
-key Escape
-wait_orvi
-[ "$ORVI_RC" = 0 ] || e2e_fail "exit code $ORVI_RC after Escape"
+quit_orvi Escape
 
 echo "# second start: continue the same file"
 printf '100\n100\n100\n500\n500\n1\n' >"$work/orvi.ini"
 ORVI_TIMING_TRACE="$work/trace.tsv" start_orvi "$work"
-answer_file_dialog "$record"
-focus_window "続行確認"
-key Return
-wait_face
-focus_window '^orvi$'
+continue_file "$record"
 run_trial 1
 [ "$(grep -ac '^### open trial  : ' "$record")" = 2 ] || e2e_fail "continuing did not add one open marker"
 line=$(trial_lines "$record" | tail -n 1)
@@ -71,18 +71,12 @@ wait_until 10 more_clicks || e2e_fail "Shift+1 started the blink practice: Enter
 key ampersand
 wait_until 10 grep -q '^white' "$work/trace.tsv" || e2e_fail "the '&' key did not start the blink practice"
 setxkbmap us
-key Escape
-wait_orvi
-[ "$ORVI_RC" = 0 ] || e2e_fail "exit code $ORVI_RC after the second Escape"
+quit_orvi "the second Escape"
 
 echo "# a complete run: Enter asks for a new record file and starts a new run"
 cp "$here/../data/record-all-done.txt" "$work/done.txt"
 start_orvi "$work"
-answer_file_dialog "$work/done.txt"
-focus_window "続行確認"
-key Return
-wait_face
-focus_window '^orvi$'
+continue_file "$work/done.txt"
 key Return
 answer_file_dialog "$work/second.txt"
 focus_window '^orvi$'
@@ -90,17 +84,6 @@ run_trial 0
 line=$(trial_lines "$work/second.txt")
 [[ "$line" =~ ^01\ [0-9]{2}\ [12]\ [1-8]\ +[0-9]+\ 1\ [01]\ 1\ 0$ ]] || e2e_fail "new run's first line: '$line'"
 grep -aq '^### close trial : ' "$work/done.txt" || e2e_fail "the finished run's file got no close marker"
-key Escape
-wait_orvi
-[ "$ORVI_RC" = 0 ] || e2e_fail "exit code $ORVI_RC after the new run"
-
-echo "# third start: cancel the file dialog"
-start_orvi "$work"
-focus_window "開く"
-key Escape
-focus_window '^orvi$'
-key Return
-wait_orvi
-[ "$ORVI_RC" = 0 ] || e2e_fail "exit code $ORVI_RC after cancelling the dialog"
+quit_orvi "the new run"
 
 echo "e2e: 1 passed, 0 failed"

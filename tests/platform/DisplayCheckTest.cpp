@@ -1,5 +1,5 @@
 // The display self-check without a display. Its measurement on Xvfb's fake 60 Hz blank is
-// caught end to end by tests/e2e/vblank.sh (the X11+Present path, and --check's rate).
+// caught end to end by tests/e2e/vblank.sh (the X11+Present path) and check.sh (--check's rate).
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -1,32 +1,25 @@
 // The bench's analysis on synthetic input: the sound capture, the cue files, orvi's trace and
 // record files. Its figures in the README rest on these.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <tuple>
 
 #include "BenchAudio.h"
 #include "OrviFiles.h"
+#include "TempDir.h"
+#include "TestFiles.h"
 #include "TraceMatch.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct ScratchFolder {
-    const fs::path path = fs::temp_directory_path() / ("orvi-bench-" + std::to_string(getpid()));
-    ScratchFolder() { fs::create_directories(path); }
-    ~ScratchFolder() { fs::remove_all(path); }
-    std::string write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path / name, std::ios::binary) << bytes;
-        return (path / name).string();
-    }
-};
+// A file of the folder with the bytes; its path.
+std::string Write(const TempDir& dir, const std::string& name, const std::string& bytes) {
+    WriteBytes(dir / name, bytes);
+    return dir / name;
+}
 
 struct Segment {
     enum Kind { Tone, Noise } kind;
@@ -93,7 +86,7 @@ std::string Fmt(std::uint16_t channels, std::uint32_t rate) {
 }
 
 TEST(BenchAudio, ReadWavTakesOnlyTheDeviceFormatAndSurvivesBrokenFiles) {
-    ScratchFolder dir;
+    TempDir dir;
     const std::string pcm("\x01\x00\x02\x00\x03\x00\x04\x00\x05\x00\x06\x00", 12);  // 3 frames
     const std::string good = Wav({{"fmt ", Fmt(2, kRate)}, {"LIST", "odd"}, {"data", pcm}});
     std::string hugeChunk = good;  // a length that wraps a 32-bit sum back to the same place
@@ -114,24 +107,24 @@ TEST(BenchAudio, ReadWavTakesOnlyTheDeviceFormatAndSurvivesBrokenFiles) {
         {"empty", "", 0},
     };
     for (const auto& c : cases) {
-        const Frames f = ReadWav(dir.write("cue.wav", c.bytes));
+        const Frames f = ReadWav(Write(dir, "cue.wav", c.bytes));
         EXPECT_EQ(f.count(), c.frames) << c.name;
         if (c.frames > 0) {
             EXPECT_EQ(f.r(c.frames - 1), 2 * int(c.frames)) << c.name;
         }
     }
-    EXPECT_EQ(ReadWav((dir.path / "missing.wav").string()).count(), 0u);
+    EXPECT_EQ(ReadWav(dir / "missing.wav").count(), 0u);
 }
 
 TEST(BenchTrace, EachStartOpensTheNextProbeTrialAndATrialTheTraceMissedKeepsNoTimes) {
-    ScratchFolder dir;
+    TempDir dir;
     const std::string trace =
-        dir.write("trace.tsv",
-                  "display\t10\tx11-present\tvblank\nred\t500\npresent\t500\tred\t7\t7\tcopy\n"
-                  "white\t1000\npresent\t1000\twhite\t37\t38\tcopy\nbroken line\n"
-                  "start\t2000\nbeep_start\t2100\nbeep_end\t2200\nonset_request\t2300\n"
-                  "present\t2301\tface\t40\t41\tflip\nonset\t2301\nclick\t2800\n"
-                  "present\t2900\tblank\t44\t44\tcopy\nstart\t5000\nonset\t5300\nclick\t5700\n");
+        Write(dir, "trace.tsv",
+              "display\t10\tx11-present\tvblank\nred\t500\npresent\t500\tred\t7\t7\tcopy\n"
+              "white\t1000\npresent\t1000\twhite\t37\t38\tcopy\nbroken line\n"
+              "start\t2000\nbeep_start\t2100\nbeep_end\t2200\nonset_request\t2300\n"
+              "present\t2301\tface\t40\t41\tflip\nonset\t2301\nclick\t2800\n"
+              "present\t2900\tblank\t44\t44\tcopy\nstart\t5000\nonset\t5300\nclick\t5700\n");
     std::vector<Trial> trials(3);
     BlinkTrace blink;
     EXPECT_EQ(MatchTrace(ReadTrace(trace), trials, blink), 2u);
@@ -149,20 +142,20 @@ TEST(BenchTrace, EachStartOpensTheNextProbeTrialAndATrialTheTraceMissedKeepsNoTi
 }
 
 TEST(BenchTrace, RecordTimesGoToTheirRunsTrialsInOrderAndSettingsReadAsOrviReadsThem) {
-    ScratchFolder dir;
-    const std::string record = dir.write("run2.txt",
-                                         "### open trial  : Tue Nov 14 22:13:20 2023\r\n"
-                                         "# param: 100 100 100 150 200 1 0\r\n"
-                                         "01 05 1 5  512 1 1 1 0\r\n02 12 2 4  498 0 0 1 0\r\n");
+    TempDir dir;
+    const std::string record = Write(dir, "run2.txt",
+                                     "### open trial  : Tue Nov 14 22:13:20 2023\r\n"
+                                     "# param: 100 100 100 150 200 1 0\r\n"
+                                     "01 05 1 5  512 1 1 1 0\r\n02 12 2 4  498 0 0 1 0\r\n");
     std::vector<Trial> trials(4);
     for (int i = 0; i < 4; ++i) trials[i].run = i < 2 ? 1 : 2;
     MatchRecordTimes(ReadRecordTimes(record), 2, trials);
     EXPECT_TRUE(std::isnan(trials[0].recordRt) && std::isnan(trials[1].recordRt));
     EXPECT_EQ(std::make_pair(trials[2].recordRt, trials[3].recordRt), std::make_pair(512.0, 498.0));
 
-    EXPECT_FALSE(ReadBenchSettings(dir.path.string()));
-    dir.write("orvi.ini", "100\t; a\n120\n130\n150\n200\n1\n");
-    const std::optional<BenchSettings> s = ReadBenchSettings(dir.path.string());
+    EXPECT_FALSE(ReadBenchSettings(dir.path));
+    Write(dir, "orvi.ini", "100\t; a\n120\n130\n150\n200\n1\n");
+    const std::optional<BenchSettings> s = ReadBenchSettings(dir.path);
     ASSERT_TRUE(s);
     EXPECT_EQ(
         std::vector<int>({s->beepDelay, s->beepLength, s->faceDelay, s->blinkWhite, s->blinkRed}),

@@ -12,6 +12,7 @@
 #include "PosixFileSystem.h"
 #include "TempDir.h"
 #include "TestFiles.h"
+#include "TrialLine.h"
 #include "ViewEnums.h"
 #include "ViewFakes.h"
 
@@ -84,9 +85,9 @@ TEST_F(TrialControllerTest, ConstructionOpensCuesStartsRunAndShowsPlainFaceAtVie
     EXPECT_EQ(
         std::vector<std::string>(sound.commands.begin(), sound.commands.begin() + 2),
         (std::vector<std::string>{"open sound1.wav alias left", "open sound2.wav alias right"}));
-    EXPECT_EQ(view->m_nState, STATE_IDLE);
-    EXPECT_EQ(view->m_nFaceMode, FACE_PLAIN);
-    EXPECT_EQ(view->m_bRedrawFace, 0) << "the first paint drew the whole face at viewpoint 0";
+    // The first paint drew the whole face at viewpoint 0.
+    EXPECT_EQ((std::vector<int>{view->m_nState, view->m_nFaceMode, view->m_bRedrawFace}),
+              (std::vector<int>{STATE_IDLE, FACE_PLAIN, 0}));
     EXPECT_TRUE(fs::exists(record));
     EXPECT_TRUE(host.blankCursor);
     view.reset();
@@ -104,11 +105,6 @@ TEST_F(TrialControllerTest, CueIndexFollowsTheSwapFlag) {
     }
 }
 
-TEST_F(TrialControllerTest, CursorShowsWhenSettingsDoNotHideIt) {
-    create("1000\n1000\n1000\n500\n500\n0\n");
-    EXPECT_FALSE(host.blankCursor);
-}
-
 // One road through a trial, twice: the beep after its delay, the face handed over at the beep's
 // end and counted from its onset on the display, the press timed from its arrival.
 TEST_F(TrialControllerTest, TrialsTimeBeepFaceAndReactionFromTheDisplayedFrame) {
@@ -120,8 +116,8 @@ TEST_F(TrialControllerTest, TrialsTimeBeepFaceAndReactionFromTheDisplayedFrame) 
         host.frames.clear();
         sound.beeps.clear();
         view->OnTrialStart();
-        EXPECT_EQ(view->m_nState, STATE_WAIT_BEEP);
-        EXPECT_EQ(view->m_nFaceMode, FACE_NONE);
+        EXPECT_EQ(std::make_pair(view->m_nState, view->m_nFaceMode),
+                  std::make_pair(int(STATE_WAIT_BEEP), int(FACE_NONE)));
         host.advance(299);
         EXPECT_TRUE(sound.beeps.empty());
         EXPECT_TRUE(host.frames.empty()) << "nothing is handed over before the beep";
@@ -164,29 +160,17 @@ TEST_F(TrialControllerTest, TrialsTimeBeepFaceAndReactionFromTheDisplayedFrame) 
                       eye * 8 + viewpoint + 1, eye + 1, viewpoint + 1, eye + 1);
         EXPECT_EQ(TrialLines(record).at(trial), expected);
         ASSERT_EQ(host.frames.size(), 2u);
-        EXPECT_EQ(host.frames[1].what, FRAME_BLANK);
-        EXPECT_EQ(host.frames[1].timerId, 0) << "the trial's end is shown at once";
-        const SceneState& end = host.frames[1].scene;
-        EXPECT_EQ(end.faceMode, FACE_NONE);
+        const SceneState& end = host.frames[1].scene;  // the trial's end, shown at once
+        EXPECT_EQ((std::vector<int>{host.frames[1].what, host.frames[1].timerId, end.faceMode}),
+                  (std::vector<int>{FRAME_BLANK, 0, FACE_NONE}));
         EXPECT_EQ(FaceRenderer::StatusText(end.trials, end.pos, end.feedback),
                   "[0" + std::to_string(trial + 2) + "/0" + std::to_string(trial + 2) + "/16] OK");
         host.paint();
     }
 }
 
-// A press on the other eye is answered (OK), counted as wrong and the run moves on; a press
-// outside the eyes: tests/e2e/session.sh.
-TEST_F(TrialControllerTest, APressOnTheOtherEyeIsAnAnswer) {
-    create("0\n0\n0\n500\n500\n1\n");
-    toResponse();
-    const int other = 1 - view->m_nTargetEye;
-    clickEye(other);
-    EXPECT_EQ(view->m_nFeedback, FEEDBACK_OK);
-    EXPECT_EQ(view->m_experiment.m_nPos, 1);
-    const std::string line = TrialLines(record).at(0);
-    EXPECT_EQ(line.substr(line.size() - 7), std::to_string(other + 1) + " 0 1 0");
-}
-
+// Either eye answers (OK), whichever is the target; how a press on the other eye is recorded and
+// moves the run on: ScheduleTest's golden run; a press outside the eyes: tests/e2e/session.sh.
 TEST_F(TrialControllerTest, EyeHitTestIsStrictlyInsideTheRadiusAndPrefersEyeZero) {
     create("0\n0\n0\n500\n500\n1\n");
     struct Case {
@@ -198,6 +182,7 @@ TEST_F(TrialControllerTest, EyeHitTestIsStrictlyInsideTheRadiusAndPrefersEyeZero
         view->m_nEyeX[1] = c.x1, view->m_nEyeY[1] = 100;
         view->OnLButtonDown(c.px, c.py);
         EXPECT_EQ(view->m_experiment.m_nResponse, c.response) << c.px << "," << c.py;
+        EXPECT_EQ(view->m_nFeedback, c.response < 0 ? FEEDBACK_NG : FEEDBACK_OK);
     }
 }
 
@@ -212,23 +197,17 @@ TEST_F(TrialControllerTest, SixteenHitsFinishTheRunAndEnterStartsANewRunWithANew
 
     platform.choices.push_back(dir / "s02.txt");
     view->OnTrialStart();
-    EXPECT_EQ(view->m_nState, STATE_IDLE);
-    EXPECT_EQ(host.erases, 1);
-    EXPECT_EQ(view->m_bRedrawFace, 1);
-    EXPECT_EQ(view->m_nFeedback, FEEDBACK_NONE);
-    EXPECT_EQ(view->m_nFaceMode, FACE_NONE) << "no face until a trial or demonstration";
-    EXPECT_EQ(view->m_experiment.m_nPos, 0);
+    // No face until a trial or demonstration.
+    EXPECT_EQ((std::vector<int>{view->m_nState, host.erases, view->m_bRedrawFace, view->m_nFeedback,
+                                view->m_nFaceMode, view->m_experiment.m_nPos}),
+              (std::vector<int>{STATE_IDLE, 1, 1, FEEDBACK_NONE, FACE_NONE, 0}));
 }
 
 TEST_F(TrialControllerTest, CancelOfAHandEditedMissAfterACompleteRunStaysFinished) {
     std::ofstream out(record);
     out << "# param: 0 0 0 500 500 1 0\n";
-    for (int i = 1; i <= 16; ++i) {
-        char line[64];
-        std::snprintf(line, sizeof line, "%02d %02d %d %d  500 1 1 1 0\n", i, i, (i - 1) / 8 + 1,
-                      (i - 1) % 8 + 1);
-        out << line;
-    }
+    for (int i = 1; i <= 16; ++i)
+        out << TrialLine{i, i, (i + 7) / 8, (i - 1) % 8 + 1, 500, 1, 1, 1, 0}.Format() << "\n";
     out << "17 01 1 1  400 0 0 0 0\n";
     out.close();
     create();
@@ -261,8 +240,10 @@ TEST_F(TrialControllerTest, RepeatedCancelsReachFurtherBackAndEnterResetsTheDept
     EXPECT_EQ(flags(), "00111");
 }
 
+// With the cursor shown (the default hides it: ConstructionOpens...).
 TEST_F(TrialControllerTest, BlinkDemoFirstRedIsFixedThenAlternatesWithTheSettings) {
-    create("1000\n1000\n1000\n300\n700\n1\n");
+    create("1000\n1000\n1000\n300\n700\n0\n");
+    EXPECT_FALSE(host.blankCursor);
     host.frameLagMs = 7;
     view->OnDemoBlink();
     const int target = view->m_nTargetEye, red = target == 0 ? FACE_EYE0_RED : FACE_EYE1_RED;
@@ -304,9 +285,8 @@ TEST_F(TrialControllerTest, DemosResetTheViewpointAndTheSoundDemoNeverRepaints) 
     hitTrials(1);
     ASSERT_NE(view->m_nViewpoint, 0);
     view->OnDemoSound();
-    EXPECT_EQ(view->m_nState, STATE_SOUND_DEMO);
-    EXPECT_EQ(view->m_nViewpoint, 0);
-    EXPECT_EQ(view->m_bRedrawFace, 1);
+    EXPECT_EQ((std::vector<int>{view->m_nState, view->m_nViewpoint, view->m_bRedrawFace}),
+              (std::vector<int>{STATE_SOUND_DEMO, 0, 1}));
     const int invalidates = host.invalidates;
     clickEye(view->m_nTargetEye);  // the eyes of the last face drawn
     EXPECT_EQ(view->m_nState, STATE_IDLE);
@@ -383,9 +363,8 @@ TEST_P(EveryState, CancelActsOnlyWhenIdleOrFinished) {
     const int invalidates = host.invalidates;
     view->OnTrialCancel();
     if (GetParam() == STATE_IDLE || GetParam() == STATE_FINISHED) {
-        EXPECT_EQ(view->m_nState, STATE_IDLE);
-        EXPECT_EQ(view->m_nCancelDepth, 1);
-        EXPECT_EQ(host.invalidates, invalidates + 1);
+        EXPECT_EQ((std::vector<int>{view->m_nState, view->m_nCancelDepth, host.invalidates}),
+                  (std::vector<int>{STATE_IDLE, 1, invalidates + 1}));
     } else {
         EXPECT_EQ(snap(), before);
     }
