@@ -69,13 +69,11 @@ void CheckParser(std::string_view piece) {
 
     int values[7] = {u, u, u, u, u, u, u};
     const int count = RecordLineParser::ScanParameters(text, values);
-    const double params[7] = {double(values[0]), double(values[1]), double(values[2]),
-                              double(values[3]), double(values[4]), double(values[5]),
-                              double(values[6])};
+    double params[7];
+    std::copy(values, values + 7, params);
     const bool intReal[7] = {};
-    const int wantCount = text.compare(0, 9, "# param: ") == 0
-                              ? CompareFields(text.substr(9), intReal, params, 7)
-                              : CompareFields("", intReal, params, 7);
+    const std::string after = text.compare(0, 9, "# param: ") == 0 ? text.substr(9) : "";
+    const int wantCount = CompareFields(after, intReal, params, 7);
     FUZZ_CHECK(count == wantCount, "'%s': parameter count", text.c_str());
 }
 

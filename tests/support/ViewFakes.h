@@ -1,7 +1,7 @@
 #pragma once
 
-// Test doubles for the controller: a host with a clock the test advances and a sound device that
-// records its commands.
+// Test doubles for the controller and the renderer: a canvas that logs its calls, a host with a
+// clock the test advances and a sound device that records its commands.
 
 #include <functional>
 #include <map>
@@ -15,17 +15,39 @@
 #include "SoundDevice.h"
 #include "ViewHost.h"
 
-class NullCanvas : public Canvas {
+using Calls = std::vector<std::string>;
+
+// Logs every call as its name and its numbers in order; a colour is one number, rrrgggbbb.
+class RecordingCanvas : public Canvas {
   public:
-    int width() const override { return 1024; }
-    int height() const override { return 768; }
-    void fillRect(int, int, int, int, Rgb) override {}
-    void ellipse(int, int, int, int, Rgb, int) override {}
-    void rectangle(int, int, int, int, Rgb) override {}
-    void polyline(const std::vector<PixelPoint>&, int) override {}
-    void arc(int, int, int, int, PixelPoint, PixelPoint, int) override {}
-    void floodFill(int, int, Rgb, Rgb) override {}
-    void text(int, int, const std::string&) override {}
+    int width() const override { return w; }
+    int height() const override { return h; }
+    void fillRect(int l, int t, int r, int b, Rgb c) override { Log("fill", {l, t, r, b, C(c)}); }
+    void ellipse(int l, int t, int r, int b, Rgb c, int p) override {
+        Log("ellipse", {l, t, r, b, p, C(c)});
+    }
+    void rectangle(int l, int t, int r, int b, Rgb c) override { Log("rect", {l, t, r, b, C(c)}); }
+    void polyline(const std::vector<PixelPoint>& points, int pen) override {
+        Log("polyline", {pen});
+        for (PixelPoint p : points)
+            calls.back() += " " + std::to_string(p.x) + " " + std::to_string(p.y);
+    }
+    void arc(int l, int t, int r, int b, PixelPoint s, PixelPoint e, int p) override {
+        Log("arc", {l, t, r, b, s.x, s.y, e.x, e.y, p});
+    }
+    void floodFill(int x, int y, Rgb a, Rgb b) override { Log("flood", {x, y, C(a), C(b)}); }
+    void text(int x, int y, const std::string& s) override { Log("text", {x, y}, " [" + s + "]"); }
+
+    int w = 1024, h = 768;
+    Calls calls;
+
+  private:
+    static int C(Rgb c) { return c.r * 1000000 + c.g * 1000 + c.b; }
+    void Log(const char* name, const std::vector<int>& numbers, const std::string& text = "") {
+        calls.push_back(name);
+        for (int v : numbers) calls.back() += " " + std::to_string(v);
+        calls.back() += text;
+    }
 };
 
 class RecordingSound : public SoundDevice {
@@ -66,7 +88,7 @@ class ClockedHost : public ViewHost {
     std::vector<std::string> messages;
     bool blankCursor = false, dirty = false;
     COrviView* view = nullptr;
-    NullCanvas canvas;
+    RecordingCanvas canvas;
     double pressAt = -1;  // when the press being handled arrived; -1: none
     std::vector<std::pair<std::string, double>> traced;
 

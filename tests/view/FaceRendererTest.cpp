@@ -5,43 +5,9 @@
 
 #include "FaceRenderer.h"
 #include "ViewEnums.h"
+#include "ViewFakes.h"
 
 namespace {
-
-using Calls = std::vector<std::string>;
-
-// Logs every call as its name and its numbers in order; a colour is one number, rrrgggbbb.
-class RecordingCanvas : public Canvas {
-  public:
-    int width() const override { return w; }
-    int height() const override { return h; }
-    void fillRect(int l, int t, int r, int b, Rgb c) override { Log("fill", {l, t, r, b, C(c)}); }
-    void ellipse(int l, int t, int r, int b, Rgb c, int p) override {
-        Log("ellipse", {l, t, r, b, p, C(c)});
-    }
-    void rectangle(int l, int t, int r, int b, Rgb c) override { Log("rect", {l, t, r, b, C(c)}); }
-    void polyline(const std::vector<PixelPoint>& points, int pen) override {
-        Log("polyline", {pen});
-        for (PixelPoint p : points)
-            calls.back() += " " + std::to_string(p.x) + " " + std::to_string(p.y);
-    }
-    void arc(int l, int t, int r, int b, PixelPoint s, PixelPoint e, int p) override {
-        Log("arc", {l, t, r, b, s.x, s.y, e.x, e.y, p});
-    }
-    void floodFill(int x, int y, Rgb a, Rgb b) override { Log("flood", {x, y, C(a), C(b)}); }
-    void text(int x, int y, const std::string& s) override { Log("text", {x, y}, " [" + s + "]"); }
-
-    int w = 1024, h = 768;
-    Calls calls;
-
-  private:
-    static int C(Rgb c) { return c.r * 1000000 + c.g * 1000 + c.b; }
-    void Log(const char* name, const std::vector<int>& numbers, const std::string& text = "") {
-        calls.push_back(name);
-        for (int v : numbers) calls.back() += " " + std::to_string(v);
-        calls.back() += text;
-    }
-};
 
 struct FaceRendererDraw : ::testing::Test {
     // Paints a scene with the given face, viewpoint and redraw flag; returns the calls.
