@@ -18,8 +18,8 @@ continue_file() {
 echo "# first start: no settings file yet, a new record file"
 start_orvi "$work"
 answer_file_dialog "$record"
+# Its content: tests/experiment Settings; which trials a cancel flags: Cancel.
 [ -f "$work/orvi.ini" ] || e2e_fail "settings file not created next to the program"
-head -n 1 "$work/orvi.ini" | grep -q '^1000' || e2e_fail "settings file lacks the defaults"
 wait_face
 [ "$FACE_VP" = 0 ] || e2e_fail "the first face is at viewpoint $FACE_VP, not 0"
 focus_window '^orvi$'
@@ -42,7 +42,6 @@ echo "# cancel the miss"
 key BackSpace
 wait_until 10 last_trial_is "$record" '^02 .* 0 0 0 1$' ||
   e2e_fail "cancel flag not set within 10 s: '$(trial_lines "$record" | tail -n 1)'"
-[ "$(trial_lines "$record" | head -n 1 | awk '{print $9}')" = 0 ] || e2e_fail "the hit was cancelled too"
 
 echo "# Escape ends the program with code 0"
 quit_orvi Escape

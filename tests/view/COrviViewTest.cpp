@@ -155,10 +155,9 @@ TEST_F(TrialControllerTest, TrialsTimeBeepFaceAndReactionFromTheDisplayedFrame) 
         EXPECT_EQ((std::vector<double>{double(view->m_nFeedback), double(view->m_nFaceMode),
                                        double(view->m_nState), view->m_clkOnset}),
                   (std::vector<double>{FEEDBACK_OK, FACE_NONE, STATE_IDLE, 0}));
-        char expected[64];
-        std::snprintf(expected, sizeof expected, "%02d %02d %d %d  308 %d 1 1 0", trial + 1,
-                      eye * 8 + viewpoint + 1, eye + 1, viewpoint + 1, eye + 1);
-        EXPECT_EQ(TrialLines(record).at(trial), expected);
+        const TrialLine line{
+            trial + 1, eye * 8 + viewpoint + 1, eye + 1, viewpoint + 1, 308, eye + 1, 1, 1, 0};
+        EXPECT_EQ(TrialLines(record).at(trial), line.Format());
         ASSERT_EQ(host.frames.size(), 2u);
         const SceneState& end = host.frames[1].scene;  // the trial's end, shown at once
         EXPECT_EQ((std::vector<int>{host.frames[1].what, host.frames[1].timerId, end.faceMode}),
