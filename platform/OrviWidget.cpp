@@ -149,14 +149,18 @@ class OrviWidget::PressClock : public QAbstractNativeEventFilter {
         if (type != "xcb_generic_event_t") return false;
         const auto* event = static_cast<const xcb_generic_event_t*>(message);
         const std::uint8_t kind = event->response_type & 0x7f;
-        bool press = kind == XCB_KEY_PRESS || kind == XCB_BUTTON_PRESS;
+        bool button = kind == XCB_BUTTON_PRESS;
+        bool press = button || kind == XCB_KEY_PRESS;
         if (kind == XCB_GE_GENERIC && m_xinput >= 0) {
             // XInput 2 key and button presses (XI_KeyPress 2, XI_ButtonPress 4).
             const auto* ge = static_cast<const xcb_ge_generic_event_t*>(message);
-            press = ge->extension == m_xinput && (ge->event_type == 2 || ge->event_type == 4);
+            button = ge->extension == m_xinput && ge->event_type == 4;
+            press = button || (ge->extension == m_xinput && ge->event_type == 2);
         }
-        if (press) m_lastMs = MonotonicClock::NowMs();
-        if (press && IsButtonPress(event)) m_lastButtonMs = m_lastMs;
+        if (press) {
+            m_lastMs = MonotonicClock::NowMs();
+            m_lastIsButton = button;
+        }
 #else
         (void)type;
         (void)message;
@@ -169,27 +173,18 @@ class OrviWidget::PressClock : public QAbstractNativeEventFilter {
     double take() {
         constexpr double kFreshMs = 50;
         const double at = std::exchange(m_lastMs, -1);
-        const bool button = std::exchange(m_lastButtonMs, -1) == at;
         if (at < 0 || MonotonicClock::NowMs() - at >= kFreshMs) return -1;
         // A click's time is its arrival on the listener's connection, when it has one. Qt may
         // see one click twice (core and XInput 2 events): only a handled press uses arrivals up.
-        return button ? m_arrivals.Take(at) : at;
+        return m_lastIsButton ? m_arrivals.Take(at) : at;
     }
 
   private:
     double m_lastMs = -1;
-    double m_lastButtonMs = -1;
+    bool m_lastIsButton = false;
     int m_xinput = -1;
     PressTimes m_arrivals;
     PressListener m_listener{m_arrivals};
-
-#ifdef ORVI_HAVE_XCB
-    bool IsButtonPress(const xcb_generic_event_t* event) const {
-        const auto* ge = reinterpret_cast<const xcb_ge_generic_event_t*>(event);
-        return (event->response_type & 0x7f) == XCB_BUTTON_PRESS ||
-               ((event->response_type & 0x7f) == XCB_GE_GENERIC && ge->event_type == 4);
-    }
-#endif
 };
 
 OrviWidget::OrviWidget(SoundDevice& sound, ExperimentPlatform& platform, FileSystem& files,

@@ -10,6 +10,9 @@ namespace {
 
 constexpr double kFirstRedMs = 500;  // the practice's first red phase is fixed
 
+// The whole frames a phase of `ms` takes: its setting rounded up to the refresh.
+double FramesFor(double ms, double periodMs) { return std::ceil(ms / periodMs - 1e-6); }
+
 // Each phase's length on screen minus its setting, by kind, and in whole frames.
 struct ScreenPhases {
     std::vector<double> all, first, white, red, frames;
@@ -28,7 +31,7 @@ ScreenPhases ScreenPhaseErrors(const std::vector<BlinkEdge>& edges, const BenchS
                                            : settings.blinkWhite;
         (first ? p.first : edges[i].red ? p.red : p.white).push_back(d - want);
         p.all.push_back(d - want);
-        p.frames.push_back(std::round(d / periodMs) - std::ceil(want / periodMs - 1e-6));
+        p.frames.push_back(std::round(d / periodMs) - FramesFor(want, periodMs));
     }
     return p;
 }
@@ -66,7 +69,7 @@ std::vector<double> TracePhaseErrors(const BlinkTrace& trace, const BenchSetting
 std::vector<double> CounterPhaseErrors(const BlinkTrace& trace, const BenchSettings& settings,
                                        double fps) {
     const double periodMs = 1000.0 / fps;
-    const auto frames = [&](double ms) { return std::ceil(ms / periodMs - 1e-6); };
+    const auto frames = [&](double ms) { return FramesFor(ms, periodMs); };
     constexpr double kNearFrames = 3;
     std::vector<double> errors;
     for (std::size_t i = 0; i + 1 < trace.presented.size(); ++i) {
