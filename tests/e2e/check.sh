@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The self-check and the start-up warning about silent cues, on a real X server.
+# The self-check (also without a display) and the start-up warning about silent cues, on a real
+# X server.
 set -euo pipefail
 ORVI=$1 PROBE=$2 ASSETS=$3
 here=$(cd "$(dirname "$0")" && pwd)
@@ -43,6 +44,10 @@ grep -Eo '[0-9.]+ Hz' "$out/report" | awk '$1 >= 59.4 && $1 <= 60.6 { ok = 1 } E
   e2e_fail "--check shows no rate within 1% of the fake 60 Hz"
 [ ! -e "$work/orvi.ini" ] || e2e_fail "--check created the settings file"
 [ "$(ls "$work")" = "$(printf 'orvi\nsound1.wav\nsound2.wav')" ] || e2e_fail "--check left files"
+
+echo "# --check without a display: not usable, and it says why"
+rc=0; (unset DISPLAY WAYLAND_DISPLAY; orvi --check >"$out/report") || rc=$?
+[ "$rc" = 2 ] && grep -q "no display (DISPLAY is not set)" "$out/report" || e2e_fail "--check without DISPLAY: exit $rc"
 
 echo "# a missing and a broken cue: not usable"
 mv "$work/sound2.wav" "$work/kept.wav"

@@ -42,14 +42,6 @@ TEST_F(Cancel, TrialsAlreadyCancelledOrOutOfReachTouchNoFile) {
     EXPECT_EQ(e.m_nPos, 7);
 }
 
-TEST_F(Cancel, TheLastTrialOfAFinishedRunComesBack) {
-    WriteBytes(dir / "s03.txt", DataFile("record-all-done.txt"));
-    StartRunOn(e, platform, dir / "s03.txt");
-    e.CancelTrial(0);
-    EXPECT_EQ(e.m_nPos, 15);
-    EXPECT_EQ(e.m_slots[15].item, 12);
-}
-
 // Both line ends; lines that only look like trials; a line cut by the 512-byte read buffer.
 TEST_F(Cancel, EveryLineCarryingTheNumberIsRewrittenAndLongLinesStayInPieces) {
     for (const std::string end : {"\n", "\r\n"}) {

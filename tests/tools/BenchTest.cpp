@@ -141,7 +141,7 @@ TEST(BenchTrace, EachStartOpensTheNextProbeTrialAndATrialTheTraceMissedKeepsNoTi
     EXPECT_TRUE(std::isnan(trials[2].start) && std::isnan(trials[2].click));
 }
 
-TEST(BenchTrace, RecordTimesGoToTheirRunsTrialsInOrderAndSettingsReadAsOrviReadsThem) {
+TEST(BenchTrace, RecordTimesGoToTheirRunsTrialsInOrder) {
     TempDir dir;
     const std::string record = Write(dir, "run2.txt",
                                      "### open trial  : Tue Nov 14 22:13:20 2023\r\n"
@@ -152,14 +152,6 @@ TEST(BenchTrace, RecordTimesGoToTheirRunsTrialsInOrderAndSettingsReadAsOrviReads
     MatchRecordTimes(ReadRecordTimes(record), 2, trials);
     EXPECT_TRUE(std::isnan(trials[0].recordRt) && std::isnan(trials[1].recordRt));
     EXPECT_EQ(std::make_pair(trials[2].recordRt, trials[3].recordRt), std::make_pair(512.0, 498.0));
-
-    EXPECT_FALSE(ReadBenchSettings(dir.path));
-    Write(dir, "orvi.ini", "100\t; a\n120\n130\n150\n200\n1\n");
-    const std::optional<BenchSettings> s = ReadBenchSettings(dir.path);
-    ASSERT_TRUE(s);
-    EXPECT_EQ(
-        std::vector<int>({s->beepDelay, s->beepLength, s->faceDelay, s->blinkWhite, s->blinkRed}),
-        std::vector<int>({100, 120, 130, 150, 200}));
 }
 
 }  // namespace
