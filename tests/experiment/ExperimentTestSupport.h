@@ -43,13 +43,9 @@ inline std::string Marker(const char* kind, std::time_t t, const char* lineEnd =
     return std::string("### ") + kind + " : " + text + lineEnd;
 }
 
-// The six values of the settings file.
-using Values = std::array<int, 6>;
+// The six values of the settings file, in its order.
+using Values = std::array<int, CExperiment::kSettingCount>;
 const Values kDefaults = {1000, 1000, 1000, 500, 500, 1};
-inline Values SettingsOf(const CExperiment& x) {
-    return {x.m_nBeepDelay,  x.m_nBeepLength, x.m_nFaceDelay,
-            x.m_nBlinkWhite, x.m_nBlinkRed,   x.m_nHideCursor};
-}
 
 // Makes one trial: the click's eye (-1 none) and reaction time, stored and advanced.
 inline int Play(CExperiment& experiment, int response, double reactionTime) {

@@ -29,7 +29,7 @@ TEST(OddFiles, FifosAndDevicesNeitherBlockNorTakeData) {
         PosixFileSystem files;
         auto loadSettings = [&] {
             CExperiment e(platform, files);
-            if (SettingsOf(e) != kDefaults) std::exit(2);
+            if (e.Settings() != kDefaults) std::exit(2);
         };
         EXPECT_EXIT(WithinASecond(loadSettings), ::testing::ExitedWithCode(0), "") << odd;
         EXPECT_TRUE(fs::is_symlink(dir / "orvi.ini") && fs::read_symlink(dir / "orvi.ini") == odd);
@@ -64,9 +64,8 @@ TEST(OddFiles, FiftyMegabytesOfEmptyLinesAreReadInBoundedMemory) {
         CExperiment e(platform, files);
         StartRunOn(e, platform, dir / "s01.txt");
         e.CancelTrial(0);
-        std::exit(SettingsOf(e) == kDefaults && e.m_nTrials == 1 && e.m_records[0].cancelled == 1
-                      ? 0
-                      : 2);
+        std::exit(
+            e.Settings() == kDefaults && e.m_nTrials == 1 && e.m_records[0].cancelled == 1 ? 0 : 2);
     };
     EXPECT_EXIT(readAll(), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(ReadBytes(dir / "orvi.ini").size(), lines.size());

@@ -63,7 +63,7 @@ TEST_F(RecordFile, OldFilesAreContinuedWithTheirStateAndTheirLineEnds) {
     const std::string text = DataFile("record-windows.txt");
     WriteBytes(path, text);
     StartRunOn(e, platform, path);
-    EXPECT_EQ(SettingsOf(e), (Values{1200, 800, 1500, 400, 600, 1}));
+    EXPECT_EQ(e.Settings(), (Values{1200, 800, 1500, 400, 600, 1}));
     EXPECT_EQ(e.m_nSwapSides, 0);
     EXPECT_EQ(e.m_nTrials, 11);  // the cut line is not a trial
     const int restored[] = {4, 11, 8, 15, 2, 0, 13, 10};
@@ -95,7 +95,7 @@ TEST_F(RecordFile, OverlongAndOverflowingLinesNeverEscapeTheirStorage) {
     EXPECT_EQ(e.m_nPos, 16);
     EXPECT_EQ(e.m_records[21].reactionTime, 600.0);
     // The first parameter that does not fit ends the scan.
-    EXPECT_EQ(SettingsOf(e), (Values{1, 2, 1000, 500, 500, 1}));
+    EXPECT_EQ(e.Settings(), (Values{1, 2, 1000, 500, 500, 1}));
 }
 
 TEST_F(RecordFile, MoreThan300TrialsAreAllStoredAndNumbered) {

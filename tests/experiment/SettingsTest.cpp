@@ -4,7 +4,7 @@ namespace {
 
 struct Settings : ExperimentTest<FailingFileSystem> {
     Settings() { platform.program = dir / "orvi"; }
-    Values Load() { return SettingsOf(CExperiment(platform, files)); }
+    Values Load() { return CExperiment(platform, files).Settings(); }
 };
 
 }  // namespace

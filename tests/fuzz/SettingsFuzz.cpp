@@ -15,9 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int defaults[6] = {1000, 1000, 1000, 500, 500, 1};
     const std::vector<std::string> lines =
         FgetsPieces(content, static_cast<int>(LineSplitter::kSettingsBuffer));
-    const int got[6] = {experiment.m_nBeepDelay, experiment.m_nBeepLength,
-                        experiment.m_nFaceDelay, experiment.m_nBlinkWhite,
-                        experiment.m_nBlinkRed,  experiment.m_nHideCursor};
+    const auto got = experiment.Settings();
     for (std::size_t i = 0; i < 6; ++i) {
         const ScannedField field =
             i >= lines.size() ? ScannedField{} : ScanField(lines[i].c_str(), false);

@@ -16,7 +16,6 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 std::string DataPath(const std::string& name) { return std::string(ORVI_TEST_DATA) + "/" + name; }
 
 std::string DataFile(const std::string& name) {
-    std::ifstream in(DataPath(name), std::ios::binary);
-    if (!in) throw std::runtime_error("no test data " + name);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (!std::ifstream(DataPath(name))) throw std::runtime_error("no test data " + name);
+    return ReadBytes(DataPath(name));
 }
