@@ -125,11 +125,10 @@ struct Tally {
     bool flip = false, copy = false, skip = false, clockOk = true;
 
     // A measured frame counts in the report; the first only finds the counter.
-    void add(const xcb_present_complete_notify_event_t& done, std::uint64_t target, bool measured,
-             DisplayReport& report) {
-        const double receivedUs = MonotonicClock::NowMs() * 1000.0;
+    void add(const xcb_present_complete_notify_event_t& done, std::uint64_t target, double sentUs,
+             bool measured, DisplayReport& report) {
         const double ust = static_cast<double>(done.ust);
-        clockOk = clockOk && ust <= receivedUs + 1000 && receivedUs - ust < 100000;
+        clockOk = clockOk && FrameGrid::clockAgrees(sentUs, ust, MonotonicClock::NowMs() * 1000.0);
         const bool skipped = done.mode == XCB_PRESENT_COMPLETE_MODE_SKIP;
         if (measured) {
             ++report.framesPresented;
@@ -158,6 +157,7 @@ Tally PresentFrames(xcb_connection_t* c, xcb_window_t window, const GreyFrames& 
     std::uint64_t target = 0;
     const double untilMs = MonotonicClock::NowMs() + 5000 + frames * 50.0;
     for (int i = 0; i <= frames; ++i) {
+        const double sentUs = MonotonicClock::NowMs() * 1000.0;
         xcb_present_pixmap(c, window, grey[i], static_cast<std::uint32_t>(i), 0, 0, 0, 0, 0, 0, 0,
                            XCB_PRESENT_OPTION_NONE, target, 0, 0, 0, nullptr);
         xcb_flush(c);
@@ -167,7 +167,7 @@ Tally PresentFrames(xcb_connection_t* c, xcb_window_t window, const GreyFrames& 
             break;
         }
         const Owned owned(done, &std::free);
-        tally.add(*done, target, i > 0, report);
+        tally.add(*done, target, sentUs, i > 0, report);
         target = tally.lastMsc + 1;
     }
     return tally;

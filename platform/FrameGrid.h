@@ -34,10 +34,12 @@ class FrameGrid {
     static bool missed(std::uint64_t target, std::uint64_t msc, bool skipped) {
         return skipped || msc > target;
     }
-    // A timestamp of a blank notification asked for "now" is on our clock when it lies between
-    // sending the request and receiving its answer (a millisecond's slack for rounding).
+    // The timestamp of a blank after the request was sent is on our clock when it lies between
+    // sending the request and receiving its answer: a millisecond's slack for rounding, and
+    // three ahead, as the kernel stamps a blank with the end of the blanking interval, which
+    // can still lie ahead when its event arrives.
     static bool clockAgrees(double sentUs, double ustUs, double receivedUs) {
-        return ustUs >= sentUs - 1000 && ustUs <= receivedUs + 1000;
+        return ustUs >= sentUs - 1000 && ustUs <= receivedUs + 3000;
     }
 
     static constexpr std::size_t kKept = 32;    // first and latest blanks the grid is fit to

@@ -69,7 +69,8 @@ std::vector<QRect> PresentSurface::ChangedAreas(const QImage& before, const QIma
 
 namespace {
 
-constexpr std::uint32_t kClockSerial = 0xfffffff0u;  // the "now" notification of the clock check
+constexpr std::uint32_t kClockSerial =
+    0xfffffff0u;  // the next-blank notification of the clock check
 constexpr std::uint32_t kBlankSerial = 0xfffffff1u;  // notifications that learn the grid
 constexpr double kMarginUs = 2000;                   // a request's least lead on its blank
 constexpr std::size_t kMostPixmaps = 8;
@@ -256,8 +257,7 @@ bool PresentSurface::start(std::uint32_t topLevel, const QRect& area, std::strin
     if (!root) {
         return false;
     }
-    m_randrPeriodUs = RandrPeriodUs(c, root);
-    m_grid = FrameGrid(m_randrPeriodUs);
+    m_grid = FrameGrid(RandrPeriodUs(c, root));
     // A compositor would add its own frame of delay and hide the flips from us.
     AskToBypassCompositor(c, topLevel);
     listen();
@@ -301,7 +301,9 @@ void PresentSurface::listen() {
         std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(c), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { readEvents(); });
     m_clockCheckSentUs = NowUs();
-    xcb_present_notify_msc(c, m_x->window, kClockSerial, 0, 0, 0);
+    // The next blank, not "now": a request that runs at once is answered with the time of the
+    // last blank, which a real display may have shown a whole frame before the request was sent.
+    xcb_present_notify_msc(c, m_x->window, kClockSerial, 0, 1, 0);
     xcb_flush(c);
     readQueuedLater();
 }
@@ -412,8 +414,10 @@ void PresentSurface::withdraw(std::uint32_t serial) {
             armSend();
             return;
         }
-        // Sent already: the next frame aims at the same blank, and the server skips this one.
+        // Sent already: the next frame aims at the same blank and goes whole, as the server
+        // skips an earlier frame for a blank only for one without an update region.
         f.withdrawn = true;
+        m_wholeNext = true;
         if (m_lastTarget == f.target && f.target > 0) {
             m_lastTarget = f.target - 1;
         }

@@ -12,7 +12,6 @@
 #include "FrameGrid.h"
 
 class PreciseTimer;
-class QImage;
 class QSocketNotifier;
 struct xcb_ge_generic_event_t;
 struct xcb_present_complete_notify_event_t;
@@ -77,11 +76,6 @@ class PresentSurface : public QObject {
     // be compared.
     static std::vector<QRect> ChangedAreas(const QImage& before, const QImage& after);
 
-    const FrameGrid& grid() const { return m_grid; }
-    double periodMs() const { return m_grid.periodUs() / 1000.0; }
-    // "randr" or "measured"
-    const char* periodSource() const { return m_randrPeriodUs > 0 ? "randr" : "measured"; }
-
     void setGeometry(const QRect& area);
     // Qt's pointer tracking stops at this window, so it carries the blank cursor itself.
     void setBlankCursor(bool blank);
@@ -120,7 +114,6 @@ class PresentSurface : public QObject {
     std::unique_ptr<PreciseTimer> m_sendTimer;
     std::vector<std::unique_ptr<Frame>> m_frames;  // scheduled or on the way, oldest first
     FrameGrid m_grid;
-    double m_randrPeriodUs = 0;
     std::uint32_t m_nextSerial = 1;
     std::uint64_t m_lastTarget = 0;  // the blank the latest sent frame was aimed at
     bool m_ticking = false;          // a blank notification is on its way

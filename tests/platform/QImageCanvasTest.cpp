@@ -130,12 +130,13 @@ TEST(QImageCanvas, HairFillStaysInsideItsRegionForEveryViewpoint) {
             EXPECT_EQ(img.pixel(map(face[i][0], face[i][1])), kWhite) << "face " << i;
         }
         // Beyond the disc and its pen, all is background but the status box.
+        const auto [boxW, boxH] = FaceRenderer::kStatusBox;
+        const QRect status(w - boxW, h - boxH, boxW, boxH);
         int wrong = 0;
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
                 wrong += std::hypot(x - w / 2.0, y - h / 2.0) > side / 2.0 + 5 &&
-                         !QRect(w - 185, h - 25, 185, 25).contains(x, y) &&
-                         img.pixel(x, y) != kGrey;
+                         !status.contains(x, y) && img.pixel(x, y) != kGrey;
         EXPECT_EQ(wrong, 0);
     }
 }
