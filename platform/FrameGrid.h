@@ -34,12 +34,13 @@ class FrameGrid {
     static bool missed(std::uint64_t target, std::uint64_t msc, bool skipped) {
         return skipped || msc > target;
     }
-    // The timestamp of a blank after the request was sent is on our clock when it lies between
-    // sending the request and receiving its answer: a millisecond's slack for rounding, and
-    // three ahead, as the kernel stamps a blank with the end of the blanking interval, which
-    // can still lie ahead when its event arrives.
+    // A blank's timestamp is on our clock when it lies near the span from sending a request to
+    // receiving its answer. A request run at once ("now") is answered with the latest blank's
+    // time, up to a frame before the request (100 ms allows any refresh rate); and the kernel
+    // stamps a blank with the end of its blanking interval, which can still lie ahead when the
+    // answer arrives. Another clock is off by far more: its own epoch.
     static bool clockAgrees(double sentUs, double ustUs, double receivedUs) {
-        return ustUs >= sentUs - 1000 && ustUs <= receivedUs + 3000;
+        return ustUs >= sentUs - 100000 && ustUs <= receivedUs + 3000;
     }
 
     static constexpr std::size_t kKept = 32;    // first and latest blanks the grid is fit to

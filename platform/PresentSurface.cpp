@@ -69,8 +69,7 @@ std::vector<QRect> PresentSurface::ChangedAreas(const QImage& before, const QIma
 
 namespace {
 
-constexpr std::uint32_t kClockSerial =
-    0xfffffff0u;  // the next-blank notification of the clock check
+constexpr std::uint32_t kClockSerial = 0xfffffff0u;  // the "now" notification of the clock check
 constexpr std::uint32_t kBlankSerial = 0xfffffff1u;  // notifications that learn the grid
 constexpr double kMarginUs = 2000;                   // a request's least lead on its blank
 constexpr std::size_t kMostPixmaps = 8;
@@ -301,9 +300,7 @@ void PresentSurface::listen() {
         std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(c), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { readEvents(); });
     m_clockCheckSentUs = NowUs();
-    // The next blank, not "now": a request that runs at once is answered with the time of the
-    // last blank, which a real display may have shown a whole frame before the request was sent.
-    xcb_present_notify_msc(c, m_x->window, kClockSerial, 0, 1, 0);
+    xcb_present_notify_msc(c, m_x->window, kClockSerial, 0, 0, 0);
     xcb_flush(c);
     readQueuedLater();
 }

@@ -104,3 +104,13 @@ TEST(FrameGrid, PhasesLastTheWholeFramesTheirSettingRoundsUpTo) {
             EXPECT_EQ(FrameGrid::framesFor(c.delayMs * 1000, 1e6 / c.hz * (1 + off)), c.frames)
                 << c.delayMs << " ms at " << c.hz << " Hz";
 }
+
+// Xvfb answers "now" with the present moment; a real display's driver answers with its latest
+// blank, up to a frame before the request, and stamps a blank with the end of its blanking.
+TEST(FrameGrid, ClockCheckTakesTheLatestBlankOfARealDisplayAndRefusesAnotherClock) {
+    const double sent = 5e9, received = sent + 150;
+    EXPECT_TRUE(FrameGrid::clockAgrees(sent, sent - 1e6 / 24, received));  // a frame at 24 Hz
+    EXPECT_TRUE(FrameGrid::clockAgrees(sent, received + 1400, received));  // blanking's end
+    EXPECT_FALSE(FrameGrid::clockAgrees(sent, sent - 2e6, received));      // another epoch
+    EXPECT_FALSE(FrameGrid::clockAgrees(sent, received + 2e6, received));
+}
