@@ -33,7 +33,7 @@ if(TARGET orvi)
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# The package is the program and its report; a build without either has nothing to package.
+# The package is the program and its report; a build that lacks one of them makes no package.
 if(NOT TARGET orvi OR NOT TARGET orvi-report)
   return()
 endif()

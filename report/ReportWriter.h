@@ -19,7 +19,8 @@ class ReportWriter {
 
     void WriteText(const std::string& path, const std::string& text);
 
-    // All or nothing of it, in a folder that holds no other participant's data.
+    // Nothing when the folder holds another participant's data; otherwise file by file, each
+    // whole, up to the first that cannot be written.
     void WriteBids(const std::string& dir, const std::vector<DatasetFile>& dataset);
 
     void WritePlot(const std::string& path, const PlotData& data, PlotFormat format, int width,

@@ -42,21 +42,6 @@ void Normalise(std::vector<Row>& rows) {
     }
 }
 
-// The sample SD of column j.
-double ColumnSd(const std::vector<Row>& rows, std::size_t j) {
-    const double n = static_cast<double>(rows.size());
-    double mean = 0.0;
-    for (const Row& row : rows) {
-        mean += row[j];
-    }
-    mean /= n;
-    double squares = 0.0;
-    for (const Row& row : rows) {
-        squares += (row[j] - mean) * (row[j] - mean);
-    }
-    return std::sqrt(squares / (n - 1));
-}
-
 }  // namespace
 
 double StudentT975(int df) { return boost::math::quantile(boost::math::students_t(df), 0.975); }
@@ -77,7 +62,11 @@ WithinSubjectTable WithinSubjectIntervals(const std::vector<CellTable>& particip
         const double factor = StudentT975(n - 1) / std::sqrt(static_cast<double>(n)) *
                               std::sqrt(static_cast<double>(kCells) / (kCells - 1));
         for (std::size_t j = 0; j < kCells; ++j) {
-            table[first + j].halfWidth = factor * ColumnSd(rows, j);
+            std::vector<double> column;
+            for (const Row& row : rows) {
+                column.push_back(row[j]);
+            }
+            table[first + j].halfWidth = factor * *Describe(column).sd;
         }
     }
     return table;

@@ -5,11 +5,11 @@
 set -euo pipefail
 
 build=(cmake make g++ pkg-config qt6-base-dev libsdl2-dev fonts-ipafont-gothic qt6-translations-l10n libxcb1-dev libxcb-present-dev libxcb-randr0-dev libxcb-xinput-dev libxcb-xfixes0-dev)
-test=(libplplot-dev plplot-driver-cairo libboost-math-dev libgtest-dev libx11-dev libxtst-dev xvfb xdotool x11-xkb-utils xauth imagemagick dpkg-dev file groff-base)
+test=(libplplot-dev plplot-driver-cairo libboost-math-dev libgtest-dev libx11-dev libxtst-dev xvfb xdotool x11-xkb-utils imagemagick dpkg-dev file groff-base)
 case "${1:-build}" in
   build) want=("${build[@]}") ;;
   test) want=("${build[@]}" "${test[@]}") ;;
-  bench) want=("${build[@]}" "${test[@]}" libxext-dev) ;;
+  bench) want=("${build[@]}" "${test[@]}") ;;
   demo) want=("${build[@]}" "${test[@]}" sox) ;;
   fuzz) want=("${build[@]}" "${test[@]}" clang-14 libclang-rt-14-dev) ;;
   format) want=(clang-format git) ;;

@@ -48,7 +48,12 @@ start_display() {
   export DISPLAY=":$n"
 }
 
-stop_display() { [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null || true; }
+# Safe under set -e in a trap, also when the server has stopped already.
+stop_display() {
+  [ -n "${XVFB_PID:-}" ] || return 0
+  kill "$XVFB_PID" 2>/dev/null || true
+  wait "$XVFB_PID" 2>/dev/null || true
+}
 
 # Runs the program from $1 (a folder holding its copy and the cue sounds); sets ORVI_PID.
 start_orvi() {

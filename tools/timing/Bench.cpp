@@ -136,13 +136,13 @@ void Bench::RunTrial(int run, int index) {
     if (index == kItemCount) std::fprintf(stderr, "run %d: 16 trials done\n", run);
 }
 
-// The blink practice at the start of a run, on the upright face (viewpoint 0): key 1, then the
-// eye whose centre pixel turns red is the target.
+// The blink practice at the start of a run, on the upside-down face (viewpoint 0, 1 in the
+// record file): key 1, then the eye whose centre pixel turns red is the target.
 int Bench::Blink(int run) {
     const FaceAt& f = m_faces.layout(0);
     double seen, unseen;
     if (run == 1 && !WaitScreen([&] { return FaceShown() == 0; }, 5000, seen, unseen))
-        Die("no upright face at the start");
+        Die("no upside-down face at the start");
     MonotonicClock::SleepForMs(200);
     const double key = m_x.Key(XK_1);
     int target = -1;

@@ -4,11 +4,12 @@
 #include <cmath>
 #include <utility>
 
+#include "COrviView.h"
 #include "Descriptives.h"
 
 namespace {
 
-constexpr double kFirstRedMs = 500;  // the practice's first red phase is fixed
+constexpr double kFirstRedMs = COrviView::kFirstRedPhaseMs;  // fixed, whatever the settings
 
 // The whole frames a phase of `ms` takes: its setting rounded up to the refresh.
 double FramesFor(double ms, double periodMs) { return std::ceil(ms / periodMs - 1e-6); }

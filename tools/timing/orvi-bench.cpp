@@ -6,7 +6,7 @@
 // to SDL's disk driver and is analysed in samples afterwards.
 //
 //   orvi-bench --orvi-dir DIR --fb FILE [--runs N] [--out DIR] [--seed S] [--blink-phases N]
-//              [--poll-us US]
+//              [--poll-us US] [--fps HZ]
 //
 // DIR holds the program, orvi.ini and the cue sounds; FILE is Xvfb's screen file.
 #include <algorithm>

@@ -34,10 +34,8 @@ work=$(mktemp -d /tmp/orvi-bench.XXXXXX)
 # which stalls the server's drawing.
 fb=$(mktemp -d /dev/shm/orvi-bench.XXXXXX 2>/dev/null) || { fb=$work/fb; mkdir "$fb"; }
 . "$root/tools/participant.sh"
-# Under set -e a failing kill of an Xvfb stopped already would end the trap before the removal
-# (and turn the run's status into 1).
 cleanup() {
-  stop_display || true
+  stop_display
   rm -rf "$work" "$fb"
 }
 trap cleanup EXIT
